@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "Amounts.hpp"
+#include "Battery.hpp"
+#include "Metric.hpp"
+#include "Seam.hpp"
+
+namespace sapwell {
+
+inline constexpr int topPerMinute = 24;
+inline constexpr std::int64_t retentionMinutes = 11520;
+inline constexpr std::int64_t retentionSeconds = retentionMinutes * 60;
+
+// One closed minute.
+struct Bucket {
+    std::int64_t minute = 0;  // Unix seconds of the minute's start
+    double awakeS = 0;
+    NamedAmounts items;  // heaviest first, at most topPerMinute
+    std::optional<double> batPct;
+    std::optional<ChargeState> batState;
+    bool operator==(const Bucket&) const = default;
+};
+
+// Sums over a window.
+struct Aggregate {
+    NamedAmounts totals;  // every name, heaviest first
+    std::uint64_t grandTotal = 0;
+    double awakeS = 0;
+};
+
+// One history line with its line feed. The format is read back by earlier and later versions.
+std::string serialize(const Bucket& bucket, Metric metric);
+// One line without its line feed; absent when it does not follow the grammar.
+std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line);
+
+// The minute history: the open minute, closed minutes for eight days, and the file behind them.
+class History {
+public:
+    enum class Access { readWrite, readOnly };
+
+    // "$XDG_DATA_HOME/Sapwell/history.tsv", falling back to ~/.local/share.
+    static std::filesystem::path dataFile(const Environment& env);
+
+    // Loads the retained minutes of `metric` from `path`. A read-only history never creates,
+    // compacts or writes the file.
+    History(Metric metric, std::int64_t now, std::filesystem::path path,
+            Access access = Access::readWrite);
+
+    void add(std::int64_t now, double awakeDelta, const NamedAmounts& deltas);
+    void closeMinute();
+    void setBattery(std::optional<double> pct, std::optional<ChargeState> state);
+    Aggregate window(std::int64_t now, std::int64_t minutes) const;
+    std::vector<Bucket> allBuckets() const { return buckets_; }
+    const std::vector<Bucket>& buckets() const { return buckets_; }
+    int depthMinutes() const { return static_cast<int>(buckets_.size()); }
+    const std::filesystem::path& path() const { return path_; }
+    Metric metric() const { return metric_; }
+    int persisted() const { return persisted_; }
+
+    // Trims to the retention period and appends the unwritten minutes; durable on success.
+    void flush(std::int64_t now);
+
+private:
+    void load(std::int64_t now);
+    void trim(std::int64_t now);
+    bool append(const std::string& bytes);
+    bool rewrite(const std::string& bytes);
+
+    std::filesystem::path path_;
+    Metric metric_;
+    Access access_;
+    std::vector<Bucket> buckets_;
+    std::int64_t curMinute_ = 0;
+    std::unordered_map<std::string, std::uint64_t> curItems_;
+    double curAwake_ = 0;
+    std::optional<double> curBatPct_;
+    std::optional<ChargeState> curBatState_;
+    int persisted_ = 0;
+};
+
+}  // namespace sapwell

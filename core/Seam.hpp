@@ -1,0 +1,78 @@
+#pragma once
+
+// The one contact surface with the operating system. Core code receives these interfaces as
+// parameters; production passes the platform's implementation, tests pass fakes.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "Owner.hpp"
+
+namespace sapwell {
+
+using Pid = std::int32_t;
+
+class ProcessTable {
+public:
+    virtual ~ProcessTable() = default;
+    // Every live process, each identifier > 0, in the order the system lists them.
+    virtual std::vector<Pid> listPIDs() = 0;
+    // Cumulative energy in nanojoules; absent where the system keeps no such counter.
+    virtual std::optional<std::uint64_t> energyNJ(Pid pid) = 0;
+    // Cumulative user + system CPU time in nanoseconds; absent when unreadable or gone.
+    virtual std::optional<std::uint64_t> taskCPUTimeNS(Pid pid) = 0;
+    // Executable path, invalid UTF-8 replaced by U+FFFD.
+    virtual std::optional<std::string> processPath(Pid pid) = 0;
+    // Last component of the path, else the kernel's short name.
+    virtual std::optional<std::string> processName(Pid pid) = 0;
+    // The application a process belongs to. Absent means "no owner known": the caller names the
+    // process by its short name. The default applies the path rules of OwnerResolver.
+    virtual std::optional<Owner> ownerOf(Pid pid, const std::optional<std::string>& path);
+};
+
+class Clocks {
+public:
+    virtual ~Clocks() = default;
+    // Monotonic, counts time asleep. 0.0 when unreadable.
+    virtual double continuousSeconds() = 0;
+    // Monotonic, stops while asleep. 0.0 when unreadable.
+    virtual double awakeSeconds() = 0;
+    // Seconds since the Unix epoch. 0.0 when unreadable.
+    virtual double wallSeconds() = 0;
+};
+
+// A battery property: a number, a boolean, or (wrongly typed) text.
+using PropertyValue = std::variant<double, bool, std::string>;
+using PropertyMap = std::map<std::string, PropertyValue, std::less<>>;
+
+class BatterySource {
+public:
+    virtual ~BatterySource() = default;
+    // The battery's property map, or absent when there is no battery or it cannot be read.
+    virtual std::optional<PropertyMap> properties() = 0;
+};
+
+class Environment {
+public:
+    virtual ~Environment() = default;
+    // A variable of the process environment; absent when unset.
+    virtual std::optional<std::string> get(std::string_view name) const = 0;
+};
+
+// The whole seam, as the application and the command-line modes receive it.
+struct Seam {
+    ProcessTable& processes;
+    Clocks& clocks;
+    BatterySource& battery;
+    Environment& env;
+};
+
+// Truncates a wall-clock reading toward zero to whole Unix seconds.
+std::int64_t wholeSeconds(double wallSeconds);
+
+}  // namespace sapwell

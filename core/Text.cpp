@@ -1,0 +1,120 @@
+#include "Text.hpp"
+
+#include <utf8proc.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace sapwell::text {
+
+namespace {
+
+bool isAscii(std::string_view s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// Decodes one scalar at `pos`; on an invalid sequence returns -1 and consumes one byte.
+utf8proc_int32_t decodeAt(std::string_view s, std::size_t& pos) {
+    utf8proc_int32_t cp = -1;
+    const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(s.data() + pos);
+    utf8proc_ssize_t n = utf8proc_iterate(p, static_cast<utf8proc_ssize_t>(s.size() - pos), &cp);
+    if (n <= 0) {
+        pos += 1;
+        return -1;
+    }
+    pos += static_cast<std::size_t>(n);
+    return cp;
+}
+
+void appendScalar(std::string& out, utf8proc_int32_t cp) {
+    utf8proc_uint8_t buf[4];
+    utf8proc_ssize_t n = utf8proc_encode_char(cp, buf);
+    out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    if (isAscii(bytes)) return true;
+    std::size_t pos = 0;
+    while (pos < bytes.size())
+        if (decodeAt(bytes, pos) < 0) return false;
+    return true;
+}
+
+std::string repairUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        utf8proc_int32_t cp = decodeAt(bytes, pos);
+        appendScalar(out, cp < 0 ? 0xFFFD : cp);
+    }
+    return out;
+}
+
+std::string nfc(std::string_view utf8) {
+    if (isAscii(utf8)) return std::string(utf8);
+    std::string valid = repairUtf8(utf8);
+    utf8proc_uint8_t* composed = utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(valid.c_str()));
+    if (composed == nullptr) return valid;
+    std::string out(reinterpret_cast<const char*>(composed));
+    std::free(composed);
+    return out;
+}
+
+int compareNames(std::string_view a, std::string_view b) {
+    // UTF-8 byte order equals scalar-value order, so NFC forms compare as bytes.
+    if (isAscii(a) && isAscii(b)) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    const std::string na = nfc(a), nb = nfc(b);
+    const int c = na.compare(nb);
+    if (c != 0) return c < 0 ? -1 : 1;
+    // Canonically equal spellings still get a fixed order, so sorting stays deterministic.
+    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+}
+
+namespace {
+
+// Calls `f(start, end)` for each grapheme cluster until it returns false.
+template <typename F>
+void forEachCluster(std::string_view s, F&& f) {
+    std::size_t pos = 0, clusterStart = 0;
+    utf8proc_int32_t prev = -2, state = 0;
+    while (pos < s.size()) {
+        std::size_t at = pos;
+        utf8proc_int32_t cp = decodeAt(s, pos);
+        if (cp < 0) cp = 0xFFFD;
+        if (prev != -2 && utf8proc_grapheme_break_stateful(prev, cp, &state)) {
+            if (!f(clusterStart, at)) return;
+            clusterStart = at;
+        }
+        prev = cp;
+    }
+    if (prev != -2) f(clusterStart, s.size());
+}
+
+}  // namespace
+
+std::size_t graphemeCount(std::string_view utf8) {
+    std::size_t n = 0;
+    forEachCluster(utf8, [&](std::size_t, std::size_t) {
+        ++n;
+        return true;
+    });
+    return n;
+}
+
+std::string graphemePrefix(std::string_view utf8, std::size_t count) {
+    std::size_t end = 0, n = 0;
+    if (count == 0) return {};
+    forEachCluster(utf8, [&](std::size_t, std::size_t e) {
+        end = e;
+        return ++n < count;
+    });
+    return std::string(utf8.substr(0, end));
+}
+
+}  // namespace sapwell::text

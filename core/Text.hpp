@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace sapwell::text {
+
+// True when the bytes are well-formed UTF-8.
+bool isValidUtf8(std::string_view bytes);
+// The bytes decoded as UTF-8 with every invalid sequence replaced by U+FFFD.
+std::string repairUtf8(std::string_view bytes);
+// Canonical composition (NFC). Invalid input is repaired first.
+std::string nfc(std::string_view utf8);
+// Compares two names by the Unicode scalar values of their NFC forms (<0, 0, >0).
+int compareNames(std::string_view a, std::string_view b);
+// Number of extended grapheme clusters (user-perceived characters).
+std::size_t graphemeCount(std::string_view utf8);
+// The first `count` grapheme clusters.
+std::string graphemePrefix(std::string_view utf8, std::size_t count);
+
+}  // namespace sapwell::text

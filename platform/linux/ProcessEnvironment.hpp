@@ -1,0 +1,12 @@
+#pragma once
+
+#include "Seam.hpp"
+
+namespace sapwell::platform {
+
+class ProcessEnvironment final : public Environment {
+public:
+    std::optional<std::string> get(std::string_view name) const override;
+};
+
+}  // namespace sapwell::platform

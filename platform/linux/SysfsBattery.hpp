@@ -1,0 +1,19 @@
+#pragma once
+
+#include <filesystem>
+
+#include "Seam.hpp"
+
+namespace sapwell::platform {
+
+// The battery's property map from /sys/class/power_supply (a fixture tree in tests).
+class SysfsBattery final : public BatterySource {
+public:
+    explicit SysfsBattery(std::filesystem::path root = "/sys/class/power_supply");
+    std::optional<PropertyMap> properties() override;
+
+private:
+    std::filesystem::path root_;
+};
+
+}  // namespace sapwell::platform

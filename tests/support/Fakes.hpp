@@ -1,0 +1,92 @@
+#pragma once
+
+// Fakes of the OS seam shared by the tests.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Seam.hpp"
+
+namespace sapwell::testing {
+
+struct FakeProcess {
+    std::optional<std::uint64_t> energyNJ;
+    std::optional<std::uint64_t> cpuNS;
+    std::optional<std::string> path;
+    std::optional<std::string> name;
+};
+
+// A process table whose contents the test sets directly; listPIDs follows insertion order.
+class FakeProcessTable : public ProcessTable {
+public:
+    std::vector<Pid> order;
+    std::map<Pid, FakeProcess> procs;
+
+    FakeProcess& add(Pid pid, FakeProcess p = {}) {
+        if (!procs.count(pid)) order.push_back(pid);
+        return procs[pid] = std::move(p);
+    }
+    void remove(Pid pid) {
+        procs.erase(pid);
+        std::erase(order, pid);
+    }
+    int pathReads = 0;
+
+    std::vector<Pid> listPIDs() override { return order; }
+    std::optional<std::uint64_t> energyNJ(Pid pid) override {
+        auto it = procs.find(pid);
+        return it == procs.end() ? std::nullopt : it->second.energyNJ;
+    }
+    std::optional<std::uint64_t> taskCPUTimeNS(Pid pid) override {
+        auto it = procs.find(pid);
+        return it == procs.end() ? std::nullopt : it->second.cpuNS;
+    }
+    std::optional<std::string> processPath(Pid pid) override {
+        ++pathReads;
+        auto it = procs.find(pid);
+        return it == procs.end() ? std::nullopt : it->second.path;
+    }
+    std::optional<std::string> processName(Pid pid) override {
+        auto it = procs.find(pid);
+        return it == procs.end() ? std::nullopt : it->second.name;
+    }
+};
+
+class FakeClocks : public Clocks {
+public:
+    double continuous = 1000, awake = 500, wall = 1733400000;
+    // Moves all three clocks by `s` seconds of awake time.
+    void advance(double s) {
+        continuous += s;
+        awake += s;
+        wall += s;
+    }
+    // The machine sleeps for `s` seconds: only the continuous and wall clocks move.
+    void sleep(double s) {
+        continuous += s;
+        wall += s;
+    }
+    double continuousSeconds() override { return continuous; }
+    double awakeSeconds() override { return awake; }
+    double wallSeconds() override { return wall; }
+};
+
+class FakeBattery : public BatterySource {
+public:
+    std::optional<PropertyMap> props;
+    std::optional<PropertyMap> properties() override { return props; }
+};
+
+class FakeEnvironment : public Environment {
+public:
+    std::map<std::string, std::string, std::less<>> vars;
+    std::optional<std::string> get(std::string_view name) const override {
+        auto it = vars.find(name);
+        if (it == vars.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+}  // namespace sapwell::testing
