@@ -25,6 +25,8 @@ namespace Chart {
 // The complete chart page for everything the history stores.
 std::string build(const History& history, Metric metric, std::optional<double> capacityMJ,
                   std::int64_t now, const BundleMap& bundles, Lang lang);
+// The `count` heaviest names over all the buckets (sums saturate), heaviest first.
+std::vector<std::string> topNames(const std::vector<Bucket>& buckets, std::size_t count);
 std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
                                 const std::vector<std::string>& top,
                                 const std::string& otherLabel);

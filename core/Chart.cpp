@@ -1,0 +1,211 @@
+#include "Chart.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+
+#include "Amounts.hpp"
+#include "Text.hpp"
+
+namespace sapwell {
+
+namespace {
+
+constexpr std::size_t topCount = 8;
+
+void appendNumber(std::string& out, std::uint64_t value) {
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, res.ptr);
+}
+
+// Appends the escaped body of a string literal, without the quotes. The input must be valid
+// UTF-8: every byte of a multi-byte sequence is >= 0x80 and passes through unchanged.
+void appendEscaped(std::string& out, std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::size_t plain = 0;  // start of the current run of bytes written as they are
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const char* escape = nullptr;
+        switch (c) {
+            case '\t': escape = "\\t"; break;
+            case '\n': escape = "\\n"; break;
+            case '\r': escape = "\\r"; break;
+            case '"': escape = "\\\""; break;
+            case '\\': escape = "\\\\"; break;
+            // Never let a name close the script element or start markup inside it.
+            case '&': escape = "\\u0026"; break;
+            case '<': escape = "\\u003c"; break;
+            case '>': escape = "\\u003e"; break;
+            default:
+                if (c >= 0x20) continue;
+        }
+        out.append(text.data() + plain, i - plain);
+        plain = i + 1;
+        if (escape != nullptr) {
+            out.append(escape);
+        } else {
+            const char code[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xf]};
+            out.append(code, sizeof code);
+        }
+    }
+    out.append(text.data() + plain, text.size() - plain);
+}
+
+void appendString(std::string& out, std::string_view text) {
+    out.push_back('"');
+    // A page with broken UTF-8 in it would not parse as JSON; names from the history are
+    // normally valid already, so repair only when needed.
+    if (text::isValidUtf8(text)) {
+        appendEscaped(out, text);
+    } else {
+        appendEscaped(out, text::repairUtf8(text));
+    }
+    out.push_back('"');
+}
+
+}  // namespace
+
+std::string jsonString(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    appendString(out, text);
+    return out;
+}
+
+std::string jsonSeries(const std::vector<Series>& series) {
+    std::size_t size = 2;
+    for (const auto& s : series) size += s.name.size() + 20 + s.values.size() * 6;
+    std::string out;
+    out.reserve(size);
+    out.push_back('[');
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        out.append("{\"name\":");
+        appendString(out, series[i].name);
+        out.append(",\"v\":[");
+        const auto& values = series[i].values;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (k > 0) out.push_back(',');
+            appendNumber(out, values[k]);
+        }
+        out.append("]}");
+    }
+    out.push_back(']');
+    return out;
+}
+
+std::string jsonBundles(const BundleMap& map) {
+    // std::map orders std::string keys bytewise as unsigned char, which for UTF-8 is the order
+    // of the Unicode scalar values: the same input always gives the same text.
+    std::string out;
+    out.push_back('{');
+    bool first = true;
+    for (const auto& [name, path] : map) {
+        if (!first) out.push_back(',');
+        first = false;
+        appendString(out, name);
+        out.push_back(':');
+        appendString(out, path);
+    }
+    out.push_back('}');
+    return out;
+}
+
+std::string jsonBat(const std::vector<Bucket>& buckets) {
+    std::string out;
+    out.reserve(2 + buckets.size() * 20);
+    out.push_back('[');
+    for (std::size_t i = 0; i < buckets.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        const auto& b = buckets[i];
+        // A percentage without a state cannot be coloured; a non-finite one cannot be written
+        // as a JSON number.
+        if (!b.batPct || !b.batState || !std::isfinite(*b.batPct)) {
+            out.append("null");
+            continue;
+        }
+        out.append("{\"p\":");
+        char buf[400];  // "%.1f" of any finite double fits
+        const auto res =
+            std::to_chars(buf, buf + sizeof buf, *b.batPct, std::chars_format::fixed, 1);
+        out.append(buf, res.ptr);
+        out.append(",\"s\":\"");
+        out.append(b.batState->tag());
+        out.append("\"}");
+    }
+    out.push_back(']');
+    return out;
+}
+
+namespace Chart {
+
+std::vector<std::string> topNames(const std::vector<Bucket>& buckets, std::size_t count) {
+    std::unordered_map<std::string, std::uint64_t> totals;
+    for (const auto& b : buckets) {
+        for (const auto& [name, value] : b.items) {
+            auto& sum = totals[name];
+            sum = saturatingAdd(sum, value);
+        }
+    }
+    NamedAmounts ordered(totals.begin(), totals.end());
+    sortHeaviestFirst(ordered);
+    if (ordered.size() > count) ordered.resize(count);
+    std::vector<std::string> names;
+    names.reserve(ordered.size());
+    for (auto& [name, value] : ordered) names.push_back(std::move(name));
+    return names;
+}
+
+std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
+                                const std::vector<std::string>& top,
+                                const std::string& otherLabel) {
+    std::unordered_map<std::string_view, std::size_t> index;
+    index.reserve(top.size());
+    for (std::size_t i = 0; i < top.size(); ++i) index.emplace(top[i], i);
+
+    const std::size_t n = buckets.size();
+    std::vector<Series> series;
+    series.reserve(top.size() + 1);
+    for (const auto& name : top) series.push_back(Series{name, std::vector<std::uint64_t>(n, 0)});
+    std::vector<std::uint64_t> rest(n, 0);
+    bool anyRest = false;
+
+    for (std::size_t m = 0; m < n; ++m) {
+        for (const auto& [name, value] : buckets[m].items) {
+            // Adding rather than assigning keeps a (malformed) repeated name from losing data;
+            // with one item per name, as minutes are stored, the two are the same.
+            const auto it = index.find(name);
+            auto& slot = it != index.end() ? series[it->second].values[m] : rest[m];
+            slot = saturatingAdd(slot, value);
+            if (it == index.end() && value > 0) anyRest = true;
+        }
+    }
+    if (anyRest) series.push_back(Series{otherLabel, std::move(rest)});
+    return series;
+}
+
+std::string build(const History& history, Metric metric, std::optional<double> capacityMJ,
+                  std::int64_t now, const BundleMap& bundles, Lang lang) {
+    const auto& buckets = history.buckets();
+    const auto top = topNames(buckets, topCount);
+    const auto series = buildSeries(buckets, top, std::string(t(lang, S::other)));
+
+    std::vector<std::int64_t> labels;
+    labels.reserve(buckets.size());
+    for (const auto& b : buckets) labels.push_back(b.minute);
+
+    // A capacity that is not a positive finite number would put inf or NaN into the page's
+    // script; treat it as no battery.
+    double toPercent = capacityMJ && *capacityMJ > 0 ? 100.0 / *capacityMJ : 0.0;
+    if (!std::isfinite(toPercent) || toPercent <= 0) toPercent = 0.0;
+    const bool hasBattery = toPercent > 0;
+
+    return render(labels, series, buckets, metric, toPercent, hasBattery, now,
+                  history.depthMinutes(), bundles, lang);
+}
+
+}  // namespace Chart
+
+}  // namespace sapwell
