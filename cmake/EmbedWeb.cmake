@@ -9,4 +9,5 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -DOUT=${SAPWELL_WEB_SOURCES} "-DFILES=${SAPWELL_WEB_FILES}"
           -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/GenerateWebAssets.cmake
   DEPENDS ${SAPWELL_WEB_FILES} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/GenerateWebAssets.cmake
-  COMMENT "Embedding page assets")
+  COMMENT "Embedding page assets"
+  VERBATIM)

@@ -1,0 +1,640 @@
+// Chart page script. The page defines LABELS, SERIES, BAT, TO_PCT, HAS_BATTERY, IS_CPU,
+// SHOW_BATTERY, BUNDLES, LOCALE and L before this text.
+
+const COLORS = ["#ff6b6b", "#4dabf7", "#51cf66", "#ffd43b", "#cc5de8", "#ff922b", "#20c997",
+  "#748ffc", "#adb5bd"];
+const STATE_COLOR = { d: "#ef4444", c: "#22c55e", a: "#3b82f6" };
+const STATE_FALLBACK = "#94a3b8";
+const MJ_TO_W = 1 / 60000;
+const CANVAS_H = 380;
+const gapS = 5 * 60;
+const labelMinSec = 15 * 60;
+const ticksX = 7;
+const AXIS_FONT = "11px -apple-system";
+const AXIS_COLOR = "#8a8a8e";
+
+let hidden = new Set();
+let stackMode = true;
+let smoothWin = 5;
+let periodMin = 1440;
+let unitMode = initialUnitMode();
+let layout = null;
+
+const canvas = document.getElementById("c");
+const ctx = canvas.getContext("2d");
+const tip = document.getElementById("tip");
+
+// On battery the discharge rate matters; on external power only power means something.
+function initialUnitMode() {
+  if (IS_CPU) return "cpu";
+  for (let i = BAT.length - 1; i >= 0; i--) {
+    if (BAT[i]) return BAT[i].s === "d" ? "pct" : "watt";
+  }
+  return "pct";
+}
+
+function isWatt() {
+  return !IS_CPU && HAS_BATTERY && unitMode === "watt";
+}
+
+function periodStart() {
+  if (periodMin === 0 || LABELS.length === 0) return 0;
+  const cutoff = LABELS[LABELS.length - 1] - periodMin * 60;
+  let lo = 0;
+  let hi = LABELS.length - 1;
+  while (lo < hi) {
+    const mid = Math.floor((lo + hi) / 2);
+    if (LABELS[mid] < cutoff) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo;
+}
+
+// A stored value is the amount of one minute; this is that minute's rate.
+function rate(v) {
+  if (IS_CPU) return v / 1000;
+  if (!HAS_BATTERY) return v / 1000 * 60;
+  if (unitMode === "watt") return v * MJ_TO_W;
+  return v * TO_PCT * 60;
+}
+
+function unit() {
+  if (IS_CPU) return L.unitCPU;
+  if (!HAS_BATTERY) return L.unitJ;
+  if (unitMode === "watt") return L.unitW;
+  return L.unitPct;
+}
+
+const WATT_STEPS = [[1, "unitW"], [1000, "unitMW"], [1000000, "unitUW"]];
+
+function scaled(v) {
+  const p = rate(v);
+  if (!(p > 0)) return { text: "0", unit: unit() };
+  if (!isWatt()) return { text: p.toFixed(p >= 10 ? 1 : p >= 1 ? 2 : 3), unit: unit() };
+  let step = WATT_STEPS[WATT_STEPS.length - 1];
+  for (const s of WATT_STEPS) {
+    if (p * s[0] >= 1) { step = s; break; }
+  }
+  const x = p * step[0];
+  return { text: x.toFixed(x >= 100 ? 0 : x >= 10 ? 1 : 2), unit: L[step[1]] };
+}
+
+// One prefix for the whole left axis, so that ticks never mix units.
+function axisScale(maxV) {
+  if (!isWatt()) return { mul: 1, unit: unit() };
+  const p = rate(maxV);
+  if (p >= 1 || !(p > 0)) return { mul: 1, unit: L.unitW };
+  if (p >= 0.001) return { mul: 1000, unit: L.unitMW };
+  return { mul: 1000000, unit: L.unitUW };
+}
+
+function fmtAxis(v, sc) {
+  const x = rate(v) * sc.mul;
+  if (!(x > 0)) return "0";
+  return x.toFixed(x >= 100 ? 0 : x >= 10 ? 1 : 2);
+}
+
+function fmtUnit(v) {
+  const s = scaled(v);
+  return s.text + " " + s.unit;
+}
+
+// An accumulated amount over the period, not a rate.
+function fmtTotal(v) {
+  if (IS_CPU) {
+    const s = v / 1000;
+    if (s >= 3600) return (s / 3600).toFixed(1) + " " + L.cpuH;
+    if (s >= 60) return (s / 60).toFixed(1) + " " + L.cpuMin;
+    return s.toFixed(s >= 10 ? 0 : 1) + " " + L.cpuS;
+  }
+  if (!HAS_BATTERY) {
+    const j = v / 1000;
+    if (j >= 10) return j.toFixed(1) + " J";
+    if (j >= 0.1) return j.toFixed(2) + " J";
+    if (j > 0) return j.toFixed(3) + " J";
+    return "0";
+  }
+  if (unitMode === "watt") {
+    const wh = v / 3600000;
+    if (!(wh > 0)) return "0";
+    if (wh >= 1) return wh.toFixed(2) + " " + L.unitWh;
+    const mwh = wh * 1000;
+    if (mwh >= 1) return mwh.toFixed(mwh >= 10 ? 1 : 2) + " " + L.unitMWh;
+    const uwh = wh * 1000000;
+    return uwh.toFixed(uwh >= 10 ? 0 : 1) + " " + L.unitUWh;
+  }
+  const p = v * TO_PCT;
+  if (p >= 10) return p.toFixed(1) + "%";
+  if (p >= 0.1) return p.toFixed(2) + "%";
+  if (p > 0) return p.toFixed(3) + "%";
+  return "0";
+}
+
+// On a narrow battery range whole numbers would repeat the same tick text.
+function fmtPct(v, span) {
+  if (span !== undefined && span < 8) return v.toFixed(1) + "%";
+  return Math.round(v) + "%";
+}
+
+function smoothed(values, w) {
+  if (w <= 1) return values.slice();
+  const out = new Array(values.length);
+  let sum = 0;
+  for (let i = 0; i < values.length; i++) {
+    sum += values[i];
+    if (i >= w) sum -= values[i - w];
+    out[i] = sum / Math.min(i + 1, w);
+  }
+  return out;
+}
+
+function visible() {
+  const out = [];
+  SERIES.forEach((s, i) => { if (!hidden.has(i)) out.push({ s, i }); });
+  return out;
+}
+
+function roundRect(x, y, w, h, r) {
+  ctx.beginPath();
+  ctx.moveTo(x + r, y);
+  ctx.lineTo(x + w - r, y);
+  ctx.quadraticCurveTo(x + w, y, x + w, y + r);
+  ctx.lineTo(x + w, y + h - r);
+  ctx.quadraticCurveTo(x + w, y + h, x + w - r, y + h);
+  ctx.lineTo(x + r, y + h);
+  ctx.quadraticCurveTo(x, y + h, x, y + h - r);
+  ctx.lineTo(x, y + r);
+  ctx.quadraticCurveTo(x, y, x + r, y);
+  ctx.closePath();
+}
+
+// Drawn rather than loaded, so it stays sharp and needs no resource.
+function drawBrandMark(cx, cy, size) {
+  const s = size;
+  const x = cx - s / 2;
+  const y = cy - s / 2;
+  const bg = ctx.createLinearGradient(x, y, x + s, y + s);
+  bg.addColorStop(0, "#182634");
+  bg.addColorStop(1, "#101a23");
+  roundRect(x, y, s, s, 0.24 * s);
+  ctx.fillStyle = bg;
+  ctx.fill();
+  roundRect(x + 0.28 * s, y + 0.16 * s, 0.44 * s, 0.69 * s, 0.15 * s);
+  ctx.fillStyle = "#0d171f";
+  ctx.fill();
+  ctx.strokeStyle = "rgba(216,230,235,.72)";
+  ctx.lineWidth = 0.03 * s;
+  ctx.stroke();
+  const liquid = ctx.createLinearGradient(x, y, x + s, y + s);
+  liquid.addColorStop(0, "#ceff72");
+  liquid.addColorStop(1, "#11a4a6");
+  ctx.beginPath();
+  ctx.moveTo(x + 0.3 * s, y + 0.66 * s);
+  ctx.quadraticCurveTo(x + 0.5 * s, y + 0.61 * s, x + 0.7 * s, y + 0.64 * s);
+  ctx.lineTo(x + 0.7 * s, y + 0.83 * s);
+  ctx.lineTo(x + 0.3 * s, y + 0.83 * s);
+  ctx.closePath();
+  ctx.fillStyle = liquid;
+  ctx.fill();
+}
+
+function pad2(n) {
+  return String(n).padStart(2, "0");
+}
+
+function breakText(sec) {
+  const hours = sec / 3600;
+  if (hours >= 1) return hours.toFixed(hours < 10 ? 1 : 0) + " h";
+  return Math.round(sec / 60) + " m";
+}
+
+function draw() {
+  const width = Math.max(1, canvas.clientWidth);
+  const height = CANVAS_H;
+  const dpr = window.devicePixelRatio || 1;
+  canvas.width = Math.round(width * dpr);
+  canvas.height = Math.round(height * dpr);
+  ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
+  ctx.clearRect(0, 0, width, height);
+
+  const from = periodStart();
+  const labels = LABELS.slice(from);
+  const bat = BAT.slice(from);
+  const n = labels.length;
+  const vis = visible();
+  let hasBatLine = false;
+  if (SHOW_BATTERY) hasBatLine = bat.some((b) => b !== null);
+
+  if (n === 0 || vis.length === 0) {
+    drawBrandMark(width / 2, height / 2 - 31, 44);
+    ctx.fillStyle = "#888";
+    ctx.font = "13px -apple-system";
+    ctx.textAlign = "center";
+    ctx.textBaseline = "middle";
+    ctx.fillText(L.noData, width / 2, height / 2 + 32);
+    layout = null;
+    return;
+  }
+
+  // Smoothing runs on the cut values, so the average never reaches before the period.
+  const data = vis.map((c) => smoothed(SERIES[c.i].v.slice(from), smoothWin));
+
+  let max = 0;
+  if (stackMode) {
+    for (let i = 0; i < n; i++) {
+      let sum = 0;
+      for (const d of data) sum += d[i];
+      if (sum > max) max = sum;
+    }
+  } else {
+    for (const d of data) for (let i = 0; i < n; i++) if (d[i] > max) max = d[i];
+  }
+  if (!(max > 0)) max = 1;
+
+  // The battery mostly sits near 100 percent: scale its axis to the points it has.
+  const batPts = [];
+  for (let i = 0; i < n; i++) {
+    const b = bat[i];
+    if (b) batPts.push({ i, p: b.p, s: b.s });
+  }
+  let batLo = 0;
+  let batHi = 100;
+  if (batPts.length >= 2) {
+    let lo = Infinity;
+    let hi = -Infinity;
+    for (const b of batPts) {
+      if (b.p < lo) lo = b.p;
+      if (b.p > hi) hi = b.p;
+    }
+    const pad = Math.max((hi - lo) * 0.25, 2.5);
+    batLo = Math.max(0, lo - pad);
+    batHi = Math.min(100, hi + pad);
+    if (batHi - batLo < 5) {
+      batHi = Math.min(100, batLo + 5);
+      batLo = Math.max(0, batHi - 5);
+    }
+  }
+  const batSpan = batHi - batLo;
+  const batTicks = [0, 0.25, 0.5, 0.75, 1].map((f) => batLo + batSpan * f);
+
+  // Margins from the real text widths: a fixed margin cuts long ticks or wastes space.
+  ctx.font = AXIS_FONT;
+  const sc = axisScale(max);
+  let leftW = 0;
+  for (let g = 0; g <= 4; g++) leftW = Math.max(leftW, ctx.measureText(fmtAxis(max * g / 4, sc)).width);
+  const left = Math.ceil(leftW) + 12;
+  let right = 14;
+  if (hasBatLine) {
+    let rightW = 0;
+    for (const t of batTicks) rightW = Math.max(rightW, ctx.measureText(fmtPct(t, batSpan)).width);
+    right = Math.ceil(rightW) + 12;
+  }
+  const top = 30;
+  const bottom = 30;
+  const pw = width - left - right;
+  const ph = height - top - bottom;
+
+  // Stored minutes sit side by side; every break is marked below.
+  const x = (i) => (n === 1 ? left + pw / 2 : left + i / (n - 1) * pw);
+  const y = (v) => top + ph - v / max * ph;
+  const tSpan = Math.max(1, labels[n - 1] - labels[0]);
+
+  ctx.strokeStyle = "rgba(127,127,127,.22)";
+  ctx.lineWidth = 1;
+  ctx.fillStyle = AXIS_COLOR;
+  ctx.textAlign = "right";
+  ctx.textBaseline = "middle";
+  for (let g = 0; g <= 4; g++) {
+    const v = max * g / 4;
+    const gy = Math.round(y(v)) + 0.5;
+    ctx.beginPath();
+    ctx.moveTo(left, gy);
+    ctx.lineTo(width - right, gy);
+    ctx.stroke();
+    ctx.fillText(fmtAxis(v, sc), left - 6, gy);
+  }
+  ctx.textAlign = "left";
+  ctx.fillText(sc.unit, 2, top - 12);
+
+  const withDate = tSpan > 86400;
+  ctx.textBaseline = "top";
+  for (let k = 0; k <= ticksX; k++) {
+    const i = Math.round((n - 1) * k / ticksX);
+    const d = new Date(labels[i] * 1000);
+    let text = pad2(d.getHours()) + ":" + pad2(d.getMinutes());
+    if (withDate) text = d.toLocaleDateString(LOCALE, { day: "numeric", month: "short" }) + " " + text;
+    ctx.textAlign = k === 0 ? "left" : k === ticksX ? "right" : "center";
+    ctx.fillText(text, x(i), top + ph + 7);
+  }
+
+  const runs = [];
+  let runStart = 0;
+  for (let i = 1; i < n; i++) {
+    if (labels[i] - labels[i - 1] > gapS) {
+      runs.push([runStart, i - 1]);
+      runStart = i;
+    }
+  }
+  runs.push([runStart, n - 1]);
+
+  // No line or area crosses a break: a line over a night would suggest use that never happened.
+  const base = new Float64Array(n);
+  vis.forEach((c, k) => {
+    const colour = COLORS[c.i % COLORS.length];
+    const d = data[k];
+    for (const [a, b] of runs) {
+      if (a === b) {
+        const px = x(a);
+        if (stackMode) {
+          const y0 = y(base[a]);
+          const y1 = y(base[a] + d[a]);
+          ctx.fillStyle = colour + "cc";
+          ctx.fillRect(px - 1, y1, 2, y0 - y1);
+        } else {
+          ctx.fillStyle = colour;
+          ctx.fillRect(px - 1, y(d[a]) - 1, 2, 2);
+        }
+        continue;
+      }
+      ctx.beginPath();
+      if (stackMode) {
+        ctx.moveTo(x(a), y(base[a] + d[a]));
+        for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(base[i] + d[i]));
+        for (let i = b; i >= a; i--) ctx.lineTo(x(i), y(base[i]));
+        ctx.closePath();
+        ctx.fillStyle = colour + "cc";
+        ctx.fill();
+      } else {
+        ctx.moveTo(x(a), y(d[a]));
+        for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(d[i]));
+        ctx.strokeStyle = colour;
+        ctx.lineWidth = 1.8;
+        ctx.stroke();
+      }
+    }
+    if (stackMode) for (let i = 0; i < n; i++) base[i] += d[i];
+  });
+
+  if (runs.length > 1) {
+    ctx.save();
+    ctx.setLineDash([3, 3]);
+    ctx.strokeStyle = "rgba(127,127,127,.45)";
+    ctx.lineWidth = 1;
+    ctx.font = "9px -apple-system";
+    ctx.fillStyle = "#9a9aa0";
+    ctx.textAlign = "center";
+    ctx.textBaseline = "top";
+    let lastRight = -Infinity;
+    for (let r = 1; r < runs.length; r++) {
+      const ia = runs[r - 1][1];
+      const ib = runs[r][0];
+      const bx = Math.round((x(ia) + x(ib)) / 2) + 0.5;
+      const sec = labels[ib] - labels[ia];
+      ctx.beginPath();
+      ctx.moveTo(bx, top);
+      ctx.lineTo(bx, top + ph);
+      ctx.stroke();
+      if (sec < labelMinSec) continue;
+      // A night broken by short wake-ups would otherwise stack labels on each other.
+      const text = breakText(sec);
+      const w = ctx.measureText(text).width;
+      if (bx - w / 2 < lastRight + 4) continue;
+      ctx.fillText(text, bx, top + 2);
+      lastRight = bx + w / 2;
+    }
+    ctx.restore();
+  }
+
+  if (hasBatLine && batPts.length >= 2) {
+    const yBat = (p) => top + ph - (p - batLo) / batSpan * ph;
+    ctx.font = AXIS_FONT;
+    ctx.fillStyle = AXIS_COLOR;
+    ctx.textAlign = "left";
+    ctx.textBaseline = "middle";
+    for (const t of batTicks) ctx.fillText(fmtPct(t, batSpan), left + pw + 6, Math.round(yBat(t)) + 0.5);
+    ctx.fillText("%", left + pw + 6, top - 12);
+    ctx.lineWidth = 2;
+    let colour = null;
+    let open = false;
+    for (let k = 1; k < batPts.length; k++) {
+      const a = batPts[k - 1];
+      const b = batPts[k];
+      if (labels[b.i] - labels[a.i] > gapS) {
+        if (open) ctx.stroke();
+        open = false;
+        continue;
+      }
+      const c = STATE_COLOR[a.s] || STATE_FALLBACK;
+      // Neighbouring segments of one colour share a path; the picture is the same.
+      if (!open || c !== colour) {
+        if (open) ctx.stroke();
+        ctx.beginPath();
+        ctx.strokeStyle = c;
+        ctx.moveTo(x(a.i), yBat(a.p));
+        colour = c;
+        open = true;
+      }
+      ctx.lineTo(x(b.i), yBat(b.p));
+    }
+    if (open) ctx.stroke();
+  }
+
+  layout = { x, y, n, left, right, top, bottom, pw, ph, data, vis, stacked: stackMode, batPts,
+    labels, first: labels[0], tSpan, gapS };
+}
+
+function esc(s) {
+  return String(s).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+    .replace(/"/g, "&quot;").replace(/'/g, "&#39;");
+}
+
+function setActive(groupId, activeId) {
+  for (const b of document.querySelectorAll("#" + groupId + " button")) {
+    b.classList.toggle("active", b.id === activeId);
+  }
+}
+
+// Outside the application's web view there is no host to tell.
+function post(message) {
+  try {
+    const h = window.webkit && window.webkit.messageHandlers && window.webkit.messageHandlers.sapwell;
+    if (h) h.postMessage(message);
+  } catch (e) {
+    // The host went away; nothing to tell it.
+  }
+}
+
+function hideTip() {
+  tip.style.opacity = "0";
+}
+
+function nearestBattery(pts, i) {
+  let lo = 0;
+  let hi = pts.length - 1;
+  while (lo < hi) {
+    const mid = Math.floor((lo + hi) / 2);
+    if (pts[mid].i < i) lo = mid + 1;
+    else hi = mid;
+  }
+  if (lo > 0 && i - pts[lo - 1].i <= pts[lo].i - i) lo -= 1;
+  return pts[lo];
+}
+
+function showTip(ev) {
+  if (!layout) return hideTip();
+  const rect = canvas.getBoundingClientRect();
+  const rel = (ev.clientX - rect.left - layout.left) / layout.pw;
+  const i = Math.round(rel * (layout.n - 1));
+  if (!(i >= 0 && i <= layout.n - 1)) return hideTip();
+  const rows = [];
+  layout.vis.forEach((c, k) => {
+    const v = layout.data[k][i];
+    if (v > 0) rows.push({ v, name: SERIES[c.i].name, colour: COLORS[c.i % COLORS.length] });
+  });
+  rows.sort((a, b) => b.v - a.v);
+  rows.length = Math.min(rows.length, 8);
+  if (rows.length === 0) return hideTip();
+
+  const d = new Date(layout.labels[i] * 1000);
+  const stamp = layout.tSpan > 86400
+    ? d.toLocaleString(LOCALE, { day: "numeric", month: "short", hour: "2-digit", minute: "2-digit" })
+    : d.toLocaleTimeString(LOCALE, { hour: "2-digit", minute: "2-digit" });
+  const swatch = (c) => '<span style="display:inline-block;width:8px;height:8px;border-radius:2px;background:' +
+    c + '"></span>';
+  const lines = ["<b>" + esc(stamp) + "</b>"];
+  for (const r of rows) lines.push(swatch(r.colour) + " " + esc(r.name) + " — " + esc(fmtUnit(r.v)));
+  if (SHOW_BATTERY && layout.batPts.length > 0) {
+    const b = nearestBattery(layout.batPts, i);
+    const word = b.s === "d" ? L.stateD : b.s === "c" ? L.stateC : b.s === "a" ? L.stateA : "";
+    lines.push(swatch(STATE_COLOR[b.s] || STATE_FALLBACK) + " " + b.p.toFixed(1) + "% — " + esc(word));
+  }
+  tip.innerHTML = lines.join("<br>");
+  tip.style.opacity = "1";
+  tip.style.left = Math.min(ev.clientX + 14, window.innerWidth - tip.offsetWidth - 10) + "px";
+  tip.style.top = ev.clientY + 14 + "px";
+}
+
+function buildLegend() {
+  const legend = document.getElementById("legend");
+  legend.textContent = "";
+  SERIES.forEach((s, i) => {
+    const item = document.createElement("div");
+    if (hidden.has(i)) item.className = "off";
+    const sw = document.createElement("span");
+    sw.className = "sw";
+    sw.style.background = COLORS[i % COLORS.length];
+    item.appendChild(sw);
+    item.appendChild(document.createTextNode(s.name));
+    item.addEventListener("click", () => {
+      if (hidden.has(i)) hidden.delete(i);
+      else hidden.add(i);
+      buildLegend();
+      draw();
+    });
+    legend.appendChild(item);
+  });
+}
+
+// Over the chart's period, so the figures never contradict the picture above them.
+function buildTable() {
+  const from = periodStart();
+  const rows = [];
+  let grand = 0;
+  SERIES.forEach((s, idx) => {
+    let total = 0;
+    let used = 0;
+    let peak = 0;
+    for (let i = from; i < s.v.length; i++) {
+      const v = s.v[i];
+      total += v;
+      if (v > 0) used++;
+      if (v > peak) peak = v;
+    }
+    grand += total;
+    rows.push({ name: s.name, total, avg: total / (used || 1), peak, idx });
+  });
+  // Top curves are chosen over all history; in a short period some have nothing to show.
+  const shown = rows.filter((r) => r.total > 0);
+  shown.sort((a, b) => b.total - a.total || a.idx - b.idx);
+  let html = "";
+  for (const r of shown) {
+    const path = Object.prototype.hasOwnProperty.call(BUNDLES, r.name) ? BUNDLES[r.name] : null;
+    if (path) {
+      html += '<tr><td class="app" data-path="' + esc(path) + '" title="' + esc(path) + "\n" +
+        esc(L.reveal) + '">' + esc(r.name) + "</td>";
+    } else {
+      html += '<tr><td title="' + esc(L.appNotFound) + '">' + esc(r.name) + "</td>";
+    }
+    const share = grand > 0 ? (r.total / grand * 100).toFixed(1) : "0";
+    html += '<td class="num">' + esc(fmtTotal(r.total)) + "</td>" +
+      '<td class="num">' + esc(fmtUnit(r.avg)) + "</td>" +
+      '<td class="num">' + esc(fmtUnit(r.peak)) + "</td>" +
+      '<td class="num">' + share + "%</td></tr>";
+  }
+  document.getElementById("tb").innerHTML = html;
+}
+
+/* @subtitle */
+
+for (const b of document.querySelectorAll("#periodGroup button")) {
+  b.addEventListener("click", () => {
+    periodMin = Number(b.dataset.min);
+    setActive("periodGroup", b.id);
+    draw();
+    buildTable();
+  });
+}
+for (const [id, stacked] of [["btnStack", true], ["btnLine", false]]) {
+  document.getElementById(id).addEventListener("click", () => {
+    stackMode = stacked;
+    setActive("modeGroup", id);
+    draw();
+  });
+}
+for (const [id, w] of [["btnS1", 1], ["btnS5", 5], ["btnS15", 15]]) {
+  document.getElementById(id).addEventListener("click", () => {
+    smoothWin = w;
+    setActive("smoothGroup", id);
+    draw();
+  });
+}
+if (HAS_BATTERY && !IS_CPU) {
+  document.getElementById("unitGroup").style.display = "";
+  setActive("unitGroup", unitMode === "watt" ? "btnWatt" : "btnPct");
+  for (const [id, mode] of [["btnPct", "pct"], ["btnWatt", "watt"]]) {
+    document.getElementById(id).addEventListener("click", () => {
+      unitMode = mode;
+      setActive("unitGroup", id);
+      draw();
+      buildTable();
+    });
+  }
+}
+document.getElementById("toggleAll").addEventListener("click", (ev) => {
+  if (hidden.size > 0) hidden.clear();
+  else SERIES.forEach((s, i) => hidden.add(i));
+  ev.currentTarget.textContent = hidden.size > 0 ? L.showAll : L.hideAll;
+  buildLegend();
+  draw();
+});
+document.getElementById("tb").addEventListener("click", (ev) => {
+  const cell = ev.target.closest ? ev.target.closest("td.app") : null;
+  if (cell) post(cell.dataset.path);
+});
+canvas.addEventListener("mousemove", showTip);
+canvas.addEventListener("mouseleave", hideTip);
+window.addEventListener("resize", draw);
+// The web view takes the key before the application's menu would see it.
+document.addEventListener("keydown", (ev) => {
+  if ((ev.key === "w" || ev.key === "W") && ev.metaKey && !ev.shiftKey && !ev.altKey) {
+    ev.preventDefault();
+    post("close");
+  }
+});
+
+if (SHOW_BATTERY && BAT.some((b) => b !== null)) {
+  document.getElementById("bat-legend").style.display = "flex";
+}
+buildLegend();
+buildTable();
+draw();
