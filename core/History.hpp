@@ -70,6 +70,8 @@ public:
     void flush(std::int64_t now);
 
 private:
+    friend struct HistoryBenchAccess;  // lets the benchmark time a flush without the disk sync
+
     void load(std::int64_t now);
     void trim(std::int64_t now);
     bool append(const std::string& bytes);
@@ -85,6 +87,7 @@ private:
     std::optional<double> curBatPct_;
     std::optional<ChargeState> curBatState_;
     int persisted_ = 0;
+    bool syncWrites_ = true;
 };
 
 }  // namespace sapwell

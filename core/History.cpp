@@ -1,0 +1,471 @@
+#include "History.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <system_error>
+
+#include "Text.hpp"
+
+namespace sapwell {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int64_t int64Min = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
+
+std::int64_t minuteOf(std::int64_t now) { return now / 60 * 60; }
+
+// now - minutes * 60 without overflowing for absurd arguments.
+std::int64_t cutoffFor(std::int64_t now, std::int64_t minutes) {
+    std::int64_t span = 0;
+    if (__builtin_mul_overflow(minutes, std::int64_t{60}, &span)) return minutes > 0 ? int64Min : int64Max;
+    std::int64_t cutoff = 0;
+    if (__builtin_sub_overflow(now, span, &cutoff)) return span > 0 ? int64Min : int64Max;
+    return cutoff;
+}
+
+// "%.1f" without the C locale.
+void appendFixed1(std::string& out, double x) {
+    char buf[400];  // the widest double in fixed notation has 309 integer digits
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, 1);
+    if (ec == std::errc()) out.append(buf, end);
+}
+
+template <typename Int>
+void appendInt(std::string& out, Int n) {
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, n);
+    if (ec == std::errc()) out.append(buf, end);
+}
+
+// An optional leading "+" the way the reader has always accepted it; a second sign is not.
+bool stripPlus(std::string_view& s) {
+    if (!s.empty() && s.front() == '+') {
+        s.remove_prefix(1);
+        if (!s.empty() && (s.front() == '-' || s.front() == '+')) return false;
+    }
+    return !s.empty();
+}
+
+template <typename Num>
+std::optional<Num> parseWhole(std::string_view s) {
+    if (!stripPlus(s)) return std::nullopt;
+    Num n{};
+    const char* end = s.data() + s.size();
+    auto [ptr, ec] = std::from_chars(s.data(), end, n);
+    if (ec != std::errc() || ptr != end) return std::nullopt;
+    return n;
+}
+
+std::optional<std::int64_t> parseInt64(std::string_view s) { return parseWhole<std::int64_t>(s); }
+std::optional<std::uint64_t> parseUInt64(std::string_view s) {
+    if (!s.empty() && s.front() == '-') return std::nullopt;
+    return parseWhole<std::uint64_t>(s);
+}
+// Only finite numbers: a NaN would poison every window sum it enters.
+std::optional<double> parseFinite(std::string_view s) {
+    auto d = parseWhole<double>(s);
+    if (!d || !std::isfinite(*d)) return std::nullopt;
+    return d;
+}
+
+// Heaviest first, and distinct names with the same composed form in byte order, so the
+// result is the same whatever order the names arrive in.
+bool before(const NamedAmount& a, const NamedAmount& b) {
+    if (heavierFirst(a, b)) return true;
+    if (heavierFirst(b, a)) return false;
+    return a.first < b.first;
+}
+
+std::string_view firstField(std::string_view line) { return line.substr(0, line.find('\t')); }
+
+bool writeAll(int fd, std::string_view bytes, off_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        offset += n;
+    }
+    return true;
+}
+
+// The offset just after the file's last line feed (0 when it has none).
+std::optional<off_t> endOfLastLine(int fd, off_t size) {
+    char buf[4096];
+    off_t pos = size;
+    while (pos > 0) {
+        const off_t start = pos > static_cast<off_t>(sizeof buf) ? pos - static_cast<off_t>(sizeof buf) : 0;
+        const auto len = static_cast<std::size_t>(pos - start);
+        ssize_t n;
+        do n = ::pread(fd, buf, len, start);
+        while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(len)) return std::nullopt;
+        for (std::size_t i = len; i-- > 0;)
+            if (buf[i] == '\n') return start + static_cast<off_t>(i) + 1;
+        pos = start;
+    }
+    return 0;
+}
+
+// Makes a new or renamed directory entry durable.
+void syncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool readWhole(const fs::path& p, std::string& out) {
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[1 << 16];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::string serialize(const Bucket& bucket, Metric metric) {
+    std::string line;
+    line.reserve(48 + bucket.items.size() * 24);
+    appendInt(line, bucket.minute);
+    line += '\t';
+    line += metric.tag();
+    line += '\t';
+    appendFixed1(line, bucket.awakeS);
+    line += '\t';
+    bool first = true;
+    for (const auto& [name, value] : bucket.items) {
+        if (!first) line += ',';
+        first = false;
+        line += name;
+        line += '=';
+        appendInt(line, value);
+    }
+    line += '\t';
+    if (bucket.batPct && bucket.batState) {
+        appendFixed1(line, *bucket.batPct);
+        line += ':';
+        line += bucket.batState->tag();
+    } else {
+        line += '-';
+    }
+    line += '\n';
+    return line;
+}
+
+std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
+    // Fields after the fifth are ignored, so only five are cut out.
+    std::string_view fields[5];
+    int count = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        fields[count++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+        if (tab == std::string_view::npos || count == 5) break;
+        start = tab + 1;
+    }
+    if (count < 3) return std::nullopt;
+
+    Bucket bucket;
+    auto minute = parseInt64(fields[0]);
+    if (!minute) return std::nullopt;
+    bucket.minute = *minute;
+    auto metric = Metric::from(fields[1]);
+    if (!metric) return std::nullopt;
+    auto awake = parseFinite(fields[2]);
+    if (!awake) return std::nullopt;
+    bucket.awakeS = *awake;
+
+    if (count >= 4) {
+        std::string_view items = fields[3];
+        bucket.items.reserve(static_cast<std::size_t>(std::count(items.begin(), items.end(), ',')) + 1);
+        while (!items.empty()) {
+            const std::size_t comma = items.find(',');
+            const std::string_view piece = items.substr(0, comma);
+            items = comma == std::string_view::npos ? std::string_view() : items.substr(comma + 1);
+            if (piece.empty()) continue;
+            // The last "=" splits: a name may itself contain one.
+            const std::size_t eq = piece.rfind('=');
+            if (eq == std::string_view::npos) return std::nullopt;
+            auto value = parseUInt64(piece.substr(eq + 1));
+            if (!value) return std::nullopt;
+            bucket.items.emplace_back(std::string(piece.substr(0, eq)), *value);
+        }
+    }
+
+    if (count == 5 && fields[4] != "-" && !fields[4].empty()) {
+        std::string_view pieces[2];
+        int n = 0;
+        std::string_view rest = fields[4];
+        while (!rest.empty()) {
+            const std::size_t colon = rest.find(':');
+            const std::string_view piece = rest.substr(0, colon);
+            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+            if (piece.empty()) continue;
+            if (n < 2) pieces[n] = piece;
+            ++n;
+        }
+        if (n == 2) {
+            bucket.batPct = parseFinite(pieces[0]);
+            bucket.batState = ChargeState::from(pieces[1]);
+        }
+    }
+    return std::pair{std::move(bucket), *metric};
+}
+
+fs::path History::dataFile(const Environment& env) {
+    auto absolute = [](const std::optional<std::string>& v) {
+        return v && !v->empty() && fs::path(*v).is_absolute();
+    };
+    fs::path base;
+    if (auto xdg = env.get("XDG_DATA_HOME"); absolute(xdg)) {
+        base = *xdg;
+    } else if (auto home = env.get("HOME"); absolute(home)) {
+        base = fs::path(*home) / ".local" / "share";
+    } else {
+        // Without a home there is nowhere sensible to keep it: an empty path writes nothing.
+        return {};
+    }
+    return base / "Sapwell" / "history.tsv";
+}
+
+History::History(Metric metric, std::int64_t now, fs::path path, Access access)
+    : path_(std::move(path)), metric_(metric), access_(access), curMinute_(minuteOf(now)) {
+    load(now);
+}
+
+void History::load(std::int64_t now) {
+    if (path_.empty()) return;
+    if (access_ == Access::readWrite) {
+        std::error_code ec;
+        fs::create_directories(path_.parent_path(), ec);
+    }
+    std::string bytes;
+    if (!readWhole(path_, bytes)) return;
+
+    const std::int64_t cutoff = cutoffFor(now, retentionMinutes);
+    // Lines that stay (either metric, byte for byte) and lines that would be dropped: expired,
+    // not UTF-8, not following the grammar, or a last line an append left without its line feed.
+    std::vector<std::string_view> kept;
+    std::size_t dropped = 0;
+    const std::string_view text(bytes);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t nl = text.find('\n', pos);
+        if (nl == std::string_view::npos) {
+            ++dropped;  // torn: possibly a value cut in half, so never read
+            break;
+        }
+        const std::string_view line = text.substr(pos, nl - pos);
+        pos = nl + 1;
+        if (line.empty()) continue;
+        // Expired lines are the bulk of an old file; their first field is enough to drop them.
+        if (auto minute = parseInt64(firstField(line)); !minute || *minute < cutoff) {
+            ++dropped;
+            continue;
+        }
+        // One bad byte costs its own line, not the file.
+        if (!text::isValidUtf8(line)) {
+            ++dropped;
+            continue;
+        }
+        auto parsed = parseLine(line);
+        if (!parsed) {
+            ++dropped;
+            continue;
+        }
+        kept.push_back(line);
+        if (parsed->second == metric_) buckets_.push_back(std::move(parsed->first));
+    }
+
+    if (!std::is_sorted(buckets_.begin(), buckets_.end(),
+                        [](const Bucket& a, const Bucket& b) { return a.minute < b.minute; }))
+        std::stable_sort(buckets_.begin(), buckets_.end(),
+                         [](const Bucket& a, const Bucket& b) { return a.minute < b.minute; });
+    persisted_ = static_cast<int>(buckets_.size());
+
+    // Compact once the dead lines outnumber the live ones, so the file stays near eight days.
+    if (access_ == Access::readWrite && dropped > kept.size()) {
+        std::string out;
+        std::size_t total = 0;
+        for (auto l : kept) total += l.size() + 1;
+        out.reserve(total);
+        for (auto l : kept) {
+            out += l;
+            out += '\n';
+        }
+        rewrite(out);
+    }
+}
+
+bool History::rewrite(const std::string& bytes) {
+    if (access_ != Access::readWrite || path_.empty()) return false;
+    fs::path tmp = path_;
+    tmp += ".tmp";
+    // The compacted file keeps the permissions the user gave the old one.
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) mode = st.st_mode & 0777;
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0) return false;
+    ::fchmod(fd, mode);  // a leftover temporary file keeps its own mode otherwise
+    bool ok = writeAll(fd, bytes, 0) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    // The replacement is one rename: a reader or a crash sees the old file or the new one.
+    if (ok) ok = ::rename(tmp.c_str(), path_.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    syncFolder(path_.parent_path());
+    return true;
+}
+
+bool History::append(const std::string& bytes) {
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        off_t size = st.st_size;
+        const bool fresh = size == 0;
+        ok = true;
+        // An earlier append cut short leaves a partial last line; appending after it would glue
+        // a good line onto a broken one. Cut back to the last whole line first.
+        if (size > 0) {
+            char last = 0;
+            if (::pread(fd, &last, 1, size - 1) != 1) {
+                ok = false;
+            } else if (last != '\n') {
+                auto keep = endOfLastLine(fd, size);
+                ok = keep && ::ftruncate(fd, *keep) == 0;
+                if (ok) size = *keep;
+            }
+        }
+        if (ok) {
+            ok = writeAll(fd, bytes, size) && (!syncWrites_ || ::fdatasync(fd) == 0);
+            // Take back a partial write so the retry does not store some minutes twice.
+            if (!ok) ::ftruncate(fd, size);
+        }
+        if (ok && fresh && syncWrites_) syncFolder(path_.parent_path());
+    }
+    ::close(fd);
+    return ok;
+}
+
+void History::add(std::int64_t now, double awakeDelta, const NamedAmounts& deltas) {
+    const std::int64_t m = minuteOf(now);
+    if (m != curMinute_) {
+        closeMinute();
+        curMinute_ = m;
+    }
+    curAwake_ += awakeDelta;
+    for (const auto& [name, value] : deltas) {
+        auto& sum = curItems_[name];
+        sum = saturatingAdd(sum, value);
+    }
+}
+
+void History::closeMinute() {
+    if (curItems_.empty() && !(curAwake_ > 0)) {
+        curAwake_ = 0;
+        return;
+    }
+    NamedAmounts items(curItems_.begin(), curItems_.end());
+    const auto keep = std::min<std::size_t>(items.size(), topPerMinute);
+    std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(keep), items.end(), before);
+    items.resize(keep);
+    buckets_.push_back(Bucket{curMinute_, curAwake_, std::move(items), curBatPct_, curBatState_});
+    curItems_.clear();
+    curAwake_ = 0;
+}
+
+void History::setBattery(std::optional<double> pct, std::optional<ChargeState> state) {
+    curBatPct_ = pct;
+    curBatState_ = state;
+}
+
+Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
+    const std::int64_t cutoff = cutoffFor(now, minutes);
+    // Keys view the stored names, which outlive this call: no copies while summing.
+    std::unordered_map<std::string_view, std::uint64_t> sums;
+    double awake = 0;
+    for (auto it = buckets_.rbegin(); it != buckets_.rend() && it->minute >= cutoff; ++it) {
+        awake += it->awakeS;
+        for (const auto& [name, value] : it->items) {
+            auto& sum = sums[name];
+            sum = saturatingAdd(sum, value);
+        }
+    }
+    if (curMinute_ >= cutoff) {
+        awake += curAwake_;
+        for (const auto& [name, value] : curItems_) {
+            auto& sum = sums[name];
+            sum = saturatingAdd(sum, value);
+        }
+    }
+    Aggregate agg;
+    agg.awakeS = awake;
+    agg.totals.reserve(sums.size());
+    for (const auto& [name, value] : sums) {
+        agg.totals.emplace_back(std::string(name), value);
+        agg.grandTotal = saturatingAdd(agg.grandTotal, value);
+    }
+    std::sort(agg.totals.begin(), agg.totals.end(), before);
+    return agg;
+}
+
+void History::trim(std::int64_t now) {
+    const std::int64_t cutoff = cutoffFor(now, retentionMinutes);
+    std::size_t write = 0;
+    int removedPersisted = 0;
+    for (std::size_t read = 0; read < buckets_.size(); ++read) {
+        if (buckets_[read].minute < cutoff) {
+            // Only removals among the written buckets move the written count; an unwritten
+            // bucket that expires was never in the file.
+            if (read < static_cast<std::size_t>(persisted_)) ++removedPersisted;
+            continue;
+        }
+        if (write != read) buckets_[write] = std::move(buckets_[read]);
+        ++write;
+    }
+    buckets_.resize(write);
+    persisted_ = std::max(0, persisted_ - removedPersisted);
+}
+
+void History::flush(std::int64_t now) {
+    trim(now);
+    if (access_ != Access::readWrite || path_.empty()) return;
+    const std::size_t n = buckets_.size();
+    const auto p = static_cast<std::size_t>(persisted_);
+    if (p >= n) return;
+    std::string text;
+    for (std::size_t i = p; i < n; ++i) text += serialize(buckets_[i], metric_);
+    if (append(text)) persisted_ = static_cast<int>(n);
+}
+
+}  // namespace sapwell
