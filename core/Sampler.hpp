@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "Amounts.hpp"
 #include "Metric.hpp"
@@ -40,15 +42,25 @@ private:
         std::uint64_t energyNJ = 0;
         std::uint64_t cpuNS = 0;
     };
+    struct Reading {
+        Pid pid;
+        Counters counters;
+    };
 
-    std::string nameOf(Pid pid);
+    const std::string& nameOf(Pid pid);
+    const Counters* previous(Pid pid) const;
 
     Metric metric_;
     ProcessTable& processes_;
     Clocks& clocks_;
-    std::unordered_map<Pid, Counters> prev_;
+    // The readings of the previous pass, ascending by pid. Two buffers swap every pass so a
+    // pass allocates nothing once they have grown to the size of the process table.
+    std::vector<Reading> prev_;
+    std::vector<Reading> next_;
     std::unordered_map<Pid, std::string> names_;
     std::unordered_map<std::string, std::string> bundles_;
+    // Per-pass index from application name (a view into names_) to its slot in the deltas.
+    std::unordered_map<std::string_view, std::size_t> groupIndex_;
     double lastAwake_ = 0;
     double lastContinuous_ = 0;
     bool first_ = true;

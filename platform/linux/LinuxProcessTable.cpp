@@ -1,13 +1,155 @@
 #include "LinuxProcessTable.hpp"
 
-// Placeholder until the procfs probes land: an empty process table.
+#include <dirent.h>
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "AppUnit.hpp"
+#include "ProcStat.hpp"
+#include "Text.hpp"
+#include "XdgDirs.hpp"
+
 namespace sapwell::platform {
 
-LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot) : procRoot_(std::move(procRoot)) {}
-std::vector<Pid> LinuxProcessTable::listPIDs() { return {}; }
+namespace {
+
+// Reads a small file into `buf` (procfs files report size 0, so read until EOF or full).
+// The view is empty when the file cannot be read.
+std::string_view readSmall(const char* path, char* buf, std::size_t size) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::size_t used = 0;
+    while (used < size) {
+        const ssize_t n = ::read(fd, buf + used, size - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return {buf, used};
+}
+
+std::vector<std::filesystem::path> foldersFor(std::optional<std::filesystem::path> home,
+                                              std::vector<std::filesystem::path> dirs) {
+    return applicationFolders(XdgDataFolders{std::move(home), std::move(dirs)});
+}
+
+constexpr std::string_view deletedSuffix = " (deleted)";
+
+}  // namespace
+
+LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
+                                     std::optional<std::filesystem::path> xdgDataHome,
+                                     std::vector<std::filesystem::path> xdgDataDirs)
+    : procRoot_(procRoot.string()),
+      liveKernel_(procRoot == "/proc"),
+      ticksPerSecond_(::sysconf(_SC_CLK_TCK)),
+      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {}
+
+bool LinuxProcessTable::procFile(Pid pid, const char* leaf, char* out, std::size_t size) const {
+    const int n = std::snprintf(out, size, "%s/%d/%s", procRoot_.c_str(), static_cast<int>(pid), leaf);
+    return n > 0 && static_cast<std::size_t>(n) < size;
+}
+
+std::vector<Pid> LinuxProcessTable::listPIDs() {
+    std::vector<Pid> pids;
+    DIR* dir = ::opendir(procRoot_.c_str());
+    if (dir == nullptr) return pids;
+    pids.reserve(lastCount_ + 64);
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] < '1' || name[0] > '9') continue;  // numeric entries only, no 0
+        const char* end = name + std::strlen(name);
+        Pid pid = 0;
+        const auto [p, ec] = std::from_chars(name, end, pid);
+        if (ec == std::errc{} && p == end && pid > 0) pids.push_back(pid);
+    }
+    ::closedir(dir);
+    lastCount_ = pids.size();
+    return pids;
+}
+
 std::optional<std::uint64_t> LinuxProcessTable::energyNJ(Pid) { return std::nullopt; }
-std::optional<std::uint64_t> LinuxProcessTable::taskCPUTimeNS(Pid) { return std::nullopt; }
-std::optional<std::string> LinuxProcessTable::processPath(Pid) { return std::nullopt; }
-std::optional<std::string> LinuxProcessTable::processName(Pid) { return std::nullopt; }
+
+std::optional<std::uint64_t> LinuxProcessTable::taskCPUTimeNS(Pid pid) {
+    if (liveKernel_) {
+        // Nanosecond resolution, all threads including exited ones, any user's process.
+        clockid_t clock{};
+        timespec ts{};
+        if (::clock_getcpuclockid(pid, &clock) == 0 && ::clock_gettime(clock, &ts) == 0 &&
+            ts.tv_sec >= 0 && ts.tv_nsec >= 0)
+            return static_cast<std::uint64_t>(ts.tv_sec) * 1'000'000'000u +
+                   static_cast<std::uint64_t>(ts.tv_nsec);
+    }
+    return statCPUTimeNS(pid);
+}
+
+std::optional<std::uint64_t> LinuxProcessTable::statCPUTimeNS(Pid pid) const {
+    char path[512];
+    char buf[4096];
+    if (!procFile(pid, "stat", path, sizeof path)) return std::nullopt;
+    const auto stat = parseProcStat(readSmall(path, buf, sizeof buf));
+    if (!stat) return std::nullopt;
+    const std::uint64_t ticks = stat->utimeTicks + stat->stimeTicks;
+    if (ticks < stat->utimeTicks) return std::nullopt;  // nonsense that wrapped
+    return ticksToNS(ticks, ticksPerSecond_);
+}
+
+std::optional<std::string> LinuxProcessTable::processPath(Pid pid) {
+    char link[512];
+    char buf[4096];
+    if (!procFile(pid, "exe", link, sizeof link)) return std::nullopt;
+    const ssize_t n = ::readlink(link, buf, sizeof buf);
+    if (n < 1) return std::nullopt;  // EACCES, ENOENT: other users, kernel threads, zombies
+    std::string_view target(buf, static_cast<std::size_t>(n));
+    if (target.ends_with(deletedSuffix)) target.remove_suffix(deletedSuffix.size());
+    if (target.empty()) return std::nullopt;
+    return text::repairUtf8(target);
+}
+
+std::optional<std::string> LinuxProcessTable::processName(Pid pid) {
+    if (const auto path = processPath(pid)) {
+        std::string last = OwnerResolver::lastComponent(*path);
+        if (!last.empty()) return last;
+    }
+    char file[512];
+    char buf[256];
+    if (!procFile(pid, "comm", file, sizeof file)) return std::nullopt;
+    std::string_view comm = readSmall(file, buf, sizeof buf);
+    if (comm.ends_with('\n')) comm.remove_suffix(1);
+    if (comm.empty()) return std::nullopt;
+    return text::repairUtf8(comm);
+}
+
+std::optional<Owner> LinuxProcessTable::ownerOf(Pid pid, const std::optional<std::string>& path) {
+    static const std::string systemOwner = "Linux";
+    char file[512];
+    char buf[8192];
+
+    if (procFile(pid, "stat", file, sizeof file)) {
+        const auto stat = parseProcStat(readSmall(file, buf, sizeof buf));
+        if (stat && (stat->flags & pfKthread) != 0) return Owner{systemOwner, std::nullopt};
+    }
+    if (procFile(pid, "cgroup", file, sizeof file)) {
+        if (const auto cgroup = unifiedCgroupPath(readSmall(file, buf, sizeof buf))) {
+            if (isSystemCgroup(*cgroup)) return Owner{systemOwner, std::nullopt};
+            if (const auto appId = appIdOfCgroup(*cgroup)) {
+                // A desktop application's unit gathers all its helpers, whatever they run.
+                if (const auto* entry = desktopEntries_.find(*appId))
+                    return Owner{entry->name.value_or(shortAppName(*appId)), entry->path};
+                return Owner{shortAppName(*appId), std::nullopt};
+            }
+        }
+    }
+    if (!path) return std::nullopt;
+    return Owner{OwnerResolver::lastComponent(*path), std::nullopt};
+}
 
 }  // namespace sapwell::platform

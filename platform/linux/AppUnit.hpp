@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sapwell::platform {
+
+// The unified-hierarchy cgroup path of a process: the "0::" line of /proc/PID/cgroup.
+std::optional<std::string_view> unifiedCgroupPath(std::string_view cgroupFile);
+
+// True for the system's own services and the init process: the path lies in "system.slice"
+// or "init.scope" at the top of the hierarchy.
+bool isSystemCgroup(std::string_view cgroupPath);
+
+// The desktop application id of the unit a cgroup path lies in, per the systemd convention
+// for application units: "app-[<launcher>-]<appid>[@<random>].service" or
+// "app-[<launcher>-]<appid>-<random>.scope". Slices and the per-user service manager
+// ("user@<uid>.service") are looked through; the first other unit decides. Absent for any
+// other unit, or when the id could not name a file.
+std::optional<std::string> appIdOfCgroup(std::string_view cgroupPath);
+
+// The same for one unit name.
+std::optional<std::string> appIdOfUnit(std::string_view unit);
+
+// The name shown for an application without a desktop entry: the last dot-separated part.
+std::string shortAppName(std::string_view appId);
+
+}  // namespace sapwell::platform
