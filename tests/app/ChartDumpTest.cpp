@@ -133,24 +133,30 @@ TEST_F(ChartDumpBinary, TwoDumpsOverwriteTheSameFile) {
 }
 
 TEST_F(ChartDumpBinary, UnwritableFolderFailsWithOneLine) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-    ::chmod(tmp.path().c_str(), 0555);
-    const Outcome r = dump({"--dump-chart"});
-    ::chmod(tmp.path().c_str(), 0755);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    const std::string line = "sapwell: cannot write " + (tmp / "sapwell-chart.html").string() +
-                             ": Permission denied\n";
-    EXPECT_EQ(r.err, line);
-}
-
-TEST_F(ChartDumpBinary, MissingFolderFailsWithOneLine) {
-    const Outcome r = runBinary({"--dump-chart"}, data.path().string(),
-                            (tmp / "absent").string(), scratch);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "sapwell: cannot write " + (tmp / "absent" / "sapwell-chart.html").string() +
-                         ": No such file or directory\n");
+    const auto readOnly = tmp / "readonly";
+    std::filesystem::create_directory(readOnly);
+    ::chmod(readOnly.c_str(), 0555);
+    const auto notAFolder = tmp.write("plain-file", "x");
+    struct Case {
+        std::filesystem::path folder;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {tmp / "absent", "No such file or directory"},
+        {notAFolder, "Not a directory"},
+    };
+    // Permissions do not stop root.
+    if (::geteuid() != 0) cases.push_back({readOnly, "Permission denied"});
+    for (const auto& c : cases) {
+        const Outcome r = runBinary({"--dump-chart"}, data.path().string(), c.folder.string(),
+                                    scratch);
+        EXPECT_EQ(r.status, 1) << c.folder;
+        EXPECT_EQ(r.out, "") << c.folder;
+        EXPECT_EQ(r.err, "sapwell: cannot write " + (c.folder / "sapwell-chart.html").string() +
+                             ": " + c.reason + "\n");
+    }
+    ::chmod(readOnly.c_str(), 0755);
+    EXPECT_TRUE(std::filesystem::is_empty(readOnly));
 }
 
 // --- the pieces, without the binary -----------------------------------------------------------
