@@ -43,7 +43,9 @@ std::string cpuPercent(std::uint64_t value, double awakeS) {
 }
 
 // Too little awake time leaves a rate undefined; NaN counts as too little.
-bool tooShort(double awakeS) { return !(awakeS > 0.5); }
+bool tooShort(double awakeS) {
+    return !(awakeS > 0.5);
+}
 
 }  // namespace
 
@@ -61,8 +63,8 @@ std::optional<double> Units::percentPerHour(std::uint64_t value, double awakeS) 
 std::string fixed(double x, int decimals) {
     // to_chars rounds exactly like printf's "%.Nf" but never consults the C locale.
     std::array<char, numberBufferSize> buf;
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x,
-                                   std::chars_format::fixed, decimals < 0 ? 0 : decimals);
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::fixed,
+                                   decimals < 0 ? 0 : decimals);
     if (res.ec != std::errc{}) return "—";
     return std::string(buf.data(), res.ptr);
 }
@@ -109,8 +111,7 @@ std::string total(std::uint64_t value, const Units& units) {
     return withUnit(fixed(s, 0), units.lang, S::cpuSeconds);
 }
 
-std::optional<std::string> runtimeEstimate(std::uint64_t value, double awakeS,
-                                           const Units& units) {
+std::optional<std::string> runtimeEstimate(std::uint64_t value, double awakeS, const Units& units) {
     const auto p = units.percentPerHour(value, awakeS);
     if (!p || !(*p >= 2.0)) return std::nullopt;
     const double hours = 100 / *p;
@@ -136,7 +137,7 @@ std::optional<std::string> runtimeEstimate(std::uint64_t value, double awakeS,
 std::string duration(double seconds, Lang lang) {
     // NaN and negatives count as zero; absurdly large values stop at the largest count.
     constexpr double limit = 9.0e18;
-    const std::int64_t n = !(seconds > 0) ? 0
+    const std::int64_t n = !(seconds > 0)     ? 0
                            : seconds >= limit ? static_cast<std::int64_t>(limit)
                                               : static_cast<std::int64_t>(seconds);
     if (n >= 86'400) return twoPart(n / 86'400, S::day, n % 86'400 / 3600, S::hour, lang);

@@ -1,6 +1,8 @@
 #include "I18n.hpp"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "Metric.hpp"
 
@@ -52,6 +54,7 @@ constexpr Row cpuProxyTexts{
 #endif
 
 // One row per key, in the order of S; columns in the order of Lang.
+// clang-format off
 constexpr std::array<Row, stringKeyCount> rows{{
     /* percentPerHour */ Row{"%/h", "%/ч", "%/h", "%/小时"},
     /* percentOfBattery */ Row{"% of battery", "% батареи", "% des Akkus", "% 电量"},
@@ -184,6 +187,7 @@ constexpr std::array<Row, stringKeyCount> rows{{
     /* period1w */ Row{"1w", "1н", "1 Wo.", "1周"},
     /* periodAll */ Row{"All", "Всё", "Alle", "全部"},
 }};
+// clang-format on
 
 constexpr std::array<S, stringKeyCount> makeKeys() {
     std::array<S, stringKeyCount> keys{};
@@ -193,8 +197,13 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::periodAll) + 1 == stringKeyCount,
-              "every key has a row");
+static_assert(static_cast<std::size_t>(S::periodAll) + 1 == stringKeyCount, "every key has a row");
+
+// The table column of a language; a corrupt value reads as English rather than out of bounds.
+std::size_t column(Lang lang) {
+    const auto index = static_cast<std::size_t>(static_cast<Lang::Value>(lang));
+    return index < 4 ? index : 0;
+}
 
 // The language part of a POSIX locale name: "de_DE.UTF-8@euro" -> "de".
 std::string_view localeLanguage(std::string_view locale) {
@@ -206,23 +215,13 @@ std::string_view localeLanguage(std::string_view locale) {
 const std::array<Lang, 4> Lang::all = {Lang::en, Lang::ru, Lang::de, Lang::zh};
 
 std::string_view Lang::htmlCode() const {
-    switch (value_) {
-        case ru: return "ru";
-        case de: return "de";
-        case zh: return "zh";
-        case en: break;
-    }
-    return "en";
+    constexpr std::array<std::string_view, 4> codes{"en", "ru", "de", "zh"};
+    return codes[column(*this)];
 }
 
 std::string_view Lang::jsLocale() const {
-    switch (value_) {
-        case ru: return "ru-RU";
-        case de: return "de-DE";
-        case zh: return "zh-CN";
-        case en: break;
-    }
-    return "en-US";
+    constexpr std::array<std::string_view, 4> locales{"en-US", "ru-RU", "de-DE", "zh-CN"};
+    return locales[column(*this)];
 }
 
 std::optional<Lang> Lang::from(std::string_view code) {
@@ -254,7 +253,9 @@ Lang Lang::detect(const Environment& env) {
     return from(localeLanguage(locale)).value_or(Lang(en));
 }
 
-const std::array<S, stringKeyCount>& allKeys() { return keys; }
+const std::array<S, stringKeyCount>& allKeys() {
+    return keys;
+}
 
 const Row& table(S key) {
     const auto index = static_cast<std::size_t>(key);
@@ -262,8 +263,7 @@ const Row& table(S key) {
 }
 
 std::string_view t(Lang lang, S key) {
-    const auto column = static_cast<std::size_t>(static_cast<Lang::Value>(lang));
-    return table(key)[column < Lang::all.size() ? column : 0];
+    return table(key)[column(lang)];
 }
 
 std::string_view Metric::title(Lang lang) const {
