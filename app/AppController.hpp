@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "Chart.hpp"
+#include "Format.hpp"
+#include "History.hpp"
+#include "MenuEntry.hpp"
+#include "Sampler.hpp"
+#include "Seam.hpp"
+#include "Shell.hpp"
+
+namespace sapwell {
+
+// The status menu for a history at `now`, as the running application shows it. `bundles` maps
+// application names to bundle paths (rows with a path reveal it).
+MenuEntries buildMenu(const History& history, const Units& units, const BundleMap& bundles,
+                      std::int64_t now);
+
+// The chart window's title for a metric.
+std::string chartTitle(Metric metric, Lang lang);
+
+struct AppOptions {
+    std::string appPath;  // the program's own location, shown in the tooltip
+    // History file; absent means the standard location for the environment.
+    std::optional<std::filesystem::path> historyFile;
+    double sampleInterval = 15.0;  // seconds between ticks; also the menu's refresh interval
+};
+
+// The application's logic, once for every shell: owns the sampler, the history and the
+// presentation context, runs the sampling loop, builds the menu and answers the chart page.
+class AppController {
+public:
+    static constexpr double defaultInterval = 15.0;
+    static constexpr double timerTolerance = 5.0;
+    static constexpr std::int64_t flushCadenceS = 60;
+    static constexpr std::int64_t statusWindowMinutes = 5;
+    static constexpr std::int64_t bundleWindowMinutes = 1440;
+
+    AppController(Seam& seam, Shell& shell, AppOptions options = {});
+    ~AppController();
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    // Empty menu, title "…", tooltip, one tick at once, then the repeating sampling timer.
+    void launch();
+    // One turn of the sampling loop.
+    void tick();
+    // Closes the open minute and flushes. Runs once; later calls do nothing.
+    void terminate();
+
+    // Menu life cycle, as a shell reports it.
+    void menuNeedsUpdate();
+    void menuWillOpen();
+    void menuDidClose();
+    // Builds the menu from the history now and presents it.
+    MenuEntries rebuildMenu();
+    // The user chose an entry.
+    void perform(const MenuEntry& entry);
+
+    void revealApp(const std::string& path);
+    void showChart();
+    void openChart();
+    void quit();
+    // A message posted by the chart page.
+    void receive(const MessageBody& body);
+
+    std::string tooltip() const;
+
+    const History& history() const { return *history_; }
+    const Sampler& sampler() const { return *sampler_; }
+    const Units& units() const { return units_; }
+    std::int64_t lastFlush() const { return lastFlush_; }
+    bool menuTimerActive() const { return menuTimer_.has_value(); }
+    bool sampleTimerActive() const { return sampleTimer_.has_value(); }
+
+private:
+    std::int64_t now() const;
+
+    Seam& seam_;
+    Shell& shell_;
+    AppOptions options_;
+    std::unique_ptr<Sampler> sampler_;
+    std::unique_ptr<History> history_;
+    Units units_;
+    bool chartShown_ = false;                // the chart view exists (created at first opening)
+    std::set<std::string> pagePaths_;        // bundle paths of the page last loaded
+    std::optional<Shell::TimerId> menuTimer_;
+    std::optional<Shell::TimerId> sampleTimer_;
+    std::int64_t lastFlush_ = 0;
+    bool terminated_ = false;
+};
+
+}  // namespace sapwell

@@ -1,0 +1,52 @@
+#include "InstanceLock.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace sapwell {
+
+InstanceLock::~InstanceLock() {
+    if (fd_ >= 0) close(fd_);
+}
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+std::filesystem::path InstanceLock::besideHistory(const std::filesystem::path& historyFile) {
+    return historyFile.parent_path() / "sapwell.lock";
+}
+
+InstanceLock::Result InstanceLock::acquire(const std::filesystem::path& file, std::string& reason) {
+    if (fd_ >= 0) return Result::acquired;
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return Result::unavailable;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        close(fd);
+        if (err == EWOULDBLOCK) return Result::heldElsewhere;
+        reason = std::strerror(err);
+        return Result::unavailable;
+    }
+    fd_ = fd;
+    return Result::acquired;
+}
+
+}  // namespace sapwell

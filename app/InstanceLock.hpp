@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace sapwell {
+
+// The one-writer guard: an exclusive flock on a file beside the history, held for the life of
+// the process (the kernel drops it when the process ends, however it ends).
+class InstanceLock {
+public:
+    enum class Result { acquired, heldElsewhere, unavailable };
+
+    InstanceLock() = default;
+    ~InstanceLock();
+    InstanceLock(InstanceLock&& other) noexcept;
+    InstanceLock& operator=(InstanceLock&& other) noexcept;
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    // Creates the folder and the file when needed, then tries the lock without waiting.
+    // `unavailable` (the file cannot be made or locked for another reason) carries the reason.
+    Result acquire(const std::filesystem::path& file, std::string& reason);
+    bool held() const { return fd_ >= 0; }
+
+    // "Sapwell/sapwell.lock" beside the history file.
+    static std::filesystem::path besideHistory(const std::filesystem::path& historyFile);
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace sapwell

@@ -1,0 +1,145 @@
+#include "MenuText.hpp"
+
+#include <utf8proc.h>
+
+#include <ostream>
+#include <vector>
+
+#include "AppController.hpp"
+#include "Battery.hpp"
+#include "ChartDump.hpp"
+#include "Format.hpp"
+#include "History.hpp"
+#include "I18n.hpp"
+#include "Sampler.hpp"
+
+namespace sapwell {
+
+namespace {
+
+constexpr std::string_view replacement = "\uFFFD";
+
+bool isControl(utf8proc_int32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0);
+}
+
+// Calls `each(codepoint)` for every code point; invalid bytes arrive as U+FFFD.
+template <typename F>
+void forEachCodepoint(std::string_view text, F each) {
+    const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    utf8proc_ssize_t left = static_cast<utf8proc_ssize_t>(text.size());
+    while (left > 0) {
+        utf8proc_int32_t cp = 0;
+        utf8proc_ssize_t n = utf8proc_iterate(p, left, &cp);
+        if (n <= 0) {
+            cp = 0xFFFD;
+            n = 1;
+        }
+        each(cp);
+        p += n;
+        left -= n;
+    }
+}
+
+void appendCodepoint(std::string& out, utf8proc_int32_t cp) {
+    utf8proc_uint8_t buf[4];
+    const auto n = utf8proc_encode_char(cp, buf);
+    out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
+}
+
+struct Grapheme {
+    std::string bytes;
+    int width = 0;
+};
+
+std::vector<Grapheme> graphemes(std::string_view text) {
+    std::vector<Grapheme> out;
+    utf8proc_int32_t state = 0;
+    utf8proc_int32_t prev = -1;
+    bool emojiPresentation = false;
+    auto finish = [&] {
+        if (!out.empty() && emojiPresentation) out.back().width = 2;
+        emojiPresentation = false;
+    };
+    forEachCodepoint(text, [&](utf8proc_int32_t cp) {
+        if (isControl(cp)) cp = 0xFFFD;
+        if (prev < 0 || utf8proc_grapheme_break_stateful(prev, cp, &state)) {
+            finish();
+            out.push_back({});
+            // The cluster is as wide as its base character.
+            out.back().width = std::max(0, utf8proc_charwidth(cp));
+        } else if (out.back().width == 0) {
+            out.back().width = std::max(0, utf8proc_charwidth(cp));
+        }
+        if (cp == 0xFE0F) emojiPresentation = true;
+        appendCodepoint(out.back().bytes, cp);
+        prev = cp;
+    });
+    finish();
+    return out;
+}
+
+}  // namespace
+
+std::string menuText(const MenuEntries& entries) {
+    std::string out;
+    for (const auto& e : entries) {
+        if (e.kind == MenuEntry::Kind::command) continue;
+        if (e.kind != MenuEntry::Kind::separator) out += terminalSafe(e.text);
+        out += '\n';
+    }
+    return out;
+}
+
+std::string terminalSafe(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    forEachCodepoint(text, [&](utf8proc_int32_t cp) {
+        if (isControl(cp)) {
+            out += replacement;
+        } else {
+            appendCodepoint(out, cp);
+        }
+    });
+    return out;
+}
+
+int displayWidth(std::string_view text) {
+    int width = 0;
+    for (const auto& g : graphemes(text)) width += g.width;
+    return width;
+}
+
+std::string cutToWidth(std::string_view text, int columns) {
+    if (columns <= 0) return {};
+    const auto parts = graphemes(text);
+    int width = 0;
+    for (const auto& g : parts) width += g.width;
+    std::string out;
+    if (width <= columns) {
+        for (const auto& g : parts) out += g.bytes;
+        return out;
+    }
+    int used = 0;
+    for (const auto& g : parts) {
+        if (used + g.width > columns - 1) break;
+        out += g.bytes;
+        used += g.width;
+    }
+    return out + "\u2026";
+}
+
+int runPrintMenu(Seam& seam, std::ostream& out) {
+    const std::int64_t now = wholeSeconds(seam.clocks.wallSeconds());
+    const Metric metric = detectMetric(seam.processes);
+    const History history(metric, now, History::dataFile(seam.env), History::Access::readOnly);
+    Sampler sampler(metric, seam.processes, seam.clocks);
+    sampler.primeBundles();
+    const Units units(metric, Battery::capacityMJ(seam.battery),
+                      Battery::snapshot(seam.battery).state, Lang::detect(seam.env));
+    out << menuText(buildMenu(history, units, recentBundles(history, sampler, now), now));
+    out.flush();
+    return out ? 0 : 1;
+}
+
+}  // namespace sapwell

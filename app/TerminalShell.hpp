@@ -1,0 +1,91 @@
+#pragma once
+
+#include <termios.h>
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "EventLoop.hpp"
+#include "Seam.hpp"
+#include "Shell.hpp"
+
+namespace sapwell {
+
+class AppController;
+
+// The menu as a full-screen terminal view. On a terminal it takes the alternate screen like
+// `top`: "Sapwell" and the status figure on the first line, then the menu, redrawn at every
+// tick and on resize; "g" writes the chart page and shows its path, "q" quits. When the output
+// is not a terminal it prints the menu as plain text, one block per tick.
+class TerminalShell final : public Shell {
+public:
+    TerminalShell(EventLoop& loop, const Environment& env, int inFd, int outFd);
+    ~TerminalShell() override;
+
+    // Keys go to this controller from now on.
+    void attach(AppController& controller) { controller_ = &controller; }
+    // Enters the alternate screen and reads keys one by one (terminal only).
+    void start();
+    // Leaves the terminal as it was found. Safe to call twice.
+    void finish();
+    // After SIGWINCH or SIGCONT: size and modes again, then a full redraw.
+    void refreshTerminal();
+
+    bool isTerminal() const { return tty_; }
+    const std::string& message() const { return message_; }
+
+    // Shell
+    void setStatusText(const std::string& text) override { status_ = text; }
+    void setTooltip(const std::string& text) override { tooltip_ = text; }
+    void presentMenu(const MenuEntries& entries) override;
+    bool menuAlwaysShown() const override { return true; }
+    TimerId scheduleRepeating(double intervalS, double toleranceS,
+                              std::function<void()> action) override;
+    void cancelTimer(TimerId id) override;
+    void loadChart(const std::string& html) override;
+    void showChart(const std::string& title) override;
+    void hideChart() override {}
+    void reveal(const std::string& path) override;
+    void quit() override;
+
+    // The screen for a size, without control sequences except bold and dim.
+    std::string frame(int columns, int rows) const;
+
+private:
+    void onInput();
+    void redraw();
+    void printBlock();
+    void setMessage(std::string text);
+    bool writeOut(const std::string& bytes);
+    void enterRawMode();
+
+    EventLoop& loop_;
+    const Environment& env_;
+    AppController* controller_ = nullptr;
+    int inFd_;
+    int outFd_;
+    bool tty_ = false;
+    bool started_ = false;
+    bool watchingInput_ = false;
+    std::optional<termios> savedModes_;
+    int columns_ = 80;
+    int rows_ = 24;
+    std::string status_;
+    std::string tooltip_;
+    MenuEntries entries_;
+    std::string message_;
+    std::optional<std::filesystem::path> chartPath_;
+    std::string chartError_;
+};
+
+// The running application with the terminal view: lock, signals, sampling loop, termination.
+// Returns the exit status.
+int runTerminalView(Seam& seam, const std::string& appPath, std::ostream& err);
+
+// The sampling interval: 15 s, or SAPWELL_TICK_SECONDS (0.05 to 3600) for tests that cannot
+// wait a quarter of a minute per tick.
+double samplingInterval(const Environment& env);
+
+}  // namespace sapwell
