@@ -13,183 +13,129 @@ namespace sapwell {
 namespace {
 
 constexpr double capacity = 180'000'000;  // mJ, a 50 Wh battery
+const std::string dash = "\xe2\x80\x94", ellipsis = "\xe2\x80\xa6";
 
-Units onBattery(Lang lang = Lang::en) {
-    return Units(Metric::energy, capacity, ChargeState::discharging, lang);
-}
-Units charging(Lang lang = Lang::en) {
-    return Units(Metric::energy, capacity, ChargeState::charging, lang);
+Units energy(std::optional<ChargeState> state, Lang lang = Lang::en, double mJ = capacity) {
+    return Units(Metric::energy, mJ, state, lang);
 }
 Units cpu(Lang lang = Lang::en) {
     return Units(Metric::cpuTime, capacity, ChargeState::discharging, lang);
 }
+const auto discharging = ChargeState::discharging;
+const auto charging = ChargeState::charging;
 
-TEST(Units, PercentFiguresNeedBatteryEnergyAndDischarging) {
-    struct Case {
-        Units units;
-        double awakeS;
-        std::optional<double> pct;
-    } cases[] = {
-        {onBattery(), 3600, 5.0},
-        {Units(Metric::energy, capacity, std::nullopt, Lang::en), 3600, 5.0},  // state unknown
-        {onBattery(), 0.5, std::nullopt},
-        {onBattery(), std::nan(""), std::nullopt},
-        {charging(), 3600, std::nullopt},
-        {Units(Metric::energy, capacity, ChargeState::acPower, Lang::en), 3600, std::nullopt},
-        {Units(Metric::energy, Lang::en), 3600, std::nullopt},
-        {Units(Metric::energy, 0.0, ChargeState::discharging, Lang::en), 3600, std::nullopt},
-        {Units(Metric::energy, -5.0, ChargeState::discharging, Lang::en), 3600, std::nullopt},
-        {cpu(), 3600, std::nullopt},
+TEST(Format, PercentFiguresNeedBatteryEnergyAndDischarging) {
+    const std::pair<Units, bool> cases[] = {
+        {energy(discharging), true},
+        {energy(std::nullopt), true},  // an unknown state counts as on battery
+        {energy(charging), false},
+        {energy(ChargeState::acPower), false},
+        {Units(Metric::energy, Lang::en), false},
+        {energy(discharging, Lang::en, 0), false},
+        {cpu(), false},
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto p = cases[i].units.percentPerHour(9'000'000, cases[i].awakeS);
-        ASSERT_EQ(p.has_value(), cases[i].pct.has_value()) << i;
-        if (p) {
-            EXPECT_DOUBLE_EQ(*p, *cases[i].pct) << i;
-        }
+    for (const auto& [units, percent] : cases) {
+        EXPECT_EQ(units.percentPerHour(9'000'000, 3600),
+                  percent ? std::optional(5.0) : std::nullopt);
+        EXPECT_EQ(rate(9'000'000, 3600, units).ends_with("%/h"), percent);
     }
-}
-
-TEST(Format, FixedRoundsLikePrintf) {
-    struct Case {
-        double x;
-        int decimals;
-        std::string text;
-    } cases[] = {
-        {2.5, 1, "2.5"},    {2.5, 0, "2"},
-        {3.5, 0, "4"},      {0.125, 2, "0.12"},
-        {2.675, 2, "2.67"}, {0.0, 2, "0.00"},
-        {999.6, 0, "1000"}, {1e20, 0, "100000000000000000000"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(fixed(c.x, c.decimals), c.text) << c.x;
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*f", c.decimals, c.x);
-        EXPECT_EQ(fixed(c.x, c.decimals), buf) << c.x;
-    }
+    EXPECT_EQ(energy(discharging).percentPerHour(9'000'000, 0.5), std::nullopt);
 }
 
 TEST(Format, NumbersIgnoreTheHostLocale) {
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
         GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/setup.sh generates it)";
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%.1f", 2.5);
-    const std::string printed = buf;
-    const std::string formatted = fixed(2.5, 1);
-    const std::string rated = rate(9'000'000, 3600, charging(Lang::de));
+    char printed[16];
+    std::snprintf(printed, sizeof printed, "%.1f", 2.5);
+    const std::string formatted = fixed(2.5, 1), rated = rate(9'000'000, 3600, energy(charging));
     std::setlocale(LC_NUMERIC, "C");
-    EXPECT_EQ(printed, "2,5");  // the locale really is active
+    EXPECT_STREQ(printed, "2,5");  // the locale really was active
     EXPECT_EQ(formatted, "2.5");
     EXPECT_EQ(rated, "2.50 W");
 }
 
-TEST(Format, TrimChoosesDecimalsByMagnitude) {
-    struct Case {
-        double x;
-        std::string text;
-    } cases[] = {{12.3, "12"}, {10, "10"},      {9.94, "9.9"},  {9.96, "10.0"},
-                 {0.1, "0.1"}, {0.099, "0.10"}, {0.05, "0.05"}, {0, "0.00"}};
-    for (const auto& c : cases) EXPECT_EQ(trim(c.x), c.text) << c.x;
+TEST(Format, FixedAndTrimRoundLikePrintf) {
+    EXPECT_EQ(fixed(2.5, 0), "2");  // ties to even on the exact binary value
+    EXPECT_EQ(fixed(2.675, 2), "2.67");
+    EXPECT_EQ(fixed(1e20, 0), "100000000000000000000");
+    const std::pair<double, std::string> trims[] = {{12.3, "12"},   {10, "10"},   {9.94, "9.9"},
+                                                    {9.96, "10.0"}, {0.1, "0.1"}, {0.099, "0.10"},
+                                                    {0.05, "0.05"}, {0, "0.00"}};
+    for (const auto& [x, text] : trims) EXPECT_EQ(trim(x), text) << x;
 }
 
-struct RateCase {
-    std::uint64_t value;
-    double awakeS;
-    Units units;
-    std::string rate, compact;
-};
-
 TEST(Format, RateAndCompact) {
-    const RateCase cases[] = {
-        {9'000'000, 0.5, onBattery(), "\xe2\x80\x94", "\xe2\x80\xa6"},
-        {9'000'000, 0.0, charging(), "\xe2\x80\x94", "\xe2\x80\xa6"},
-        {9'000'000, 3600, onBattery(), "5.0%/h", "5.0%/h"},
-        {9'000'000, 3600, onBattery(Lang::ru), "5.0%/\xd1\x87", "5.0%/\xd1\x87"},
-        {9'000'000, 3600, charging(), "2.50 W", "2.5 W"},
-        {9'000'000, 3600, charging(Lang::zh), "2.50 \xe7\x93\xa6", "2.5 \xe7\x93\xa6"},
-        {9'000'000, 3600, Units(Metric::energy, Lang::en), "2.50 W", "2.5 W"},
-        {9996, 10, charging(), "1000 mW", "1.0 W"},  // 999.6 mW
-        {10'000, 10, charging(), "1.00 W", "1.0 W"},
-        {3400, 10, charging(Lang::ru), "340 \xd0\xbc\xd0\x92\xd1\x82", "0.3 \xd0\x92\xd1\x82"},
-        {1, 0.51, charging(), "2 mW", "0.0 W"},
-        {25'000, 10, cpu(), "250% CPU", "250% CPU"},
+    struct Case {
+        std::uint64_t value;
+        double awakeS;
+        Units units;
+        std::string rate, compact;
+    } cases[] = {
+        {9'000'000, 0.5, energy(discharging), dash, ellipsis},
+        {9'000'000, std::nan(""), energy(charging), dash, ellipsis},
+        {5'100, 0.51, energy(charging), "10.00 W", "10.0 W"},
+        {9'000'000, 3600, energy(discharging), "5.0%/h", "5.0%/h"},
+        {9'000'000, 3600, energy(discharging, Lang::ru), "5.0%/\xd1\x87", "5.0%/\xd1\x87"},
+        {9'000'000, 3600, energy(charging), "2.50 W", "2.5 W"},
+        {9'000'000, 3600, energy(charging, Lang::zh), "2.50 \xe7\x93\xa6", "2.5 \xe7\x93\xa6"},
+        {9996, 10, energy(charging), "1000 mW", "1.0 W"},  // 999.6 mW
+        {10'000, 10, energy(charging), "1.00 W", "1.0 W"},
+        {3400, 10, energy(charging, Lang::ru), "340 \xd0\xbc\xd0\x92\xd1\x82",
+         "0.3 \xd0\x92\xd1\x82"},
         {25'000, 10, cpu(Lang::de), "250% CPU", "250% CPU"},
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto& c = cases[i];
-        EXPECT_EQ(rate(c.value, c.awakeS, c.units), c.rate) << i;
-        EXPECT_EQ(compact(c.value, c.awakeS, c.units), c.compact) << i;
+    for (const auto& c : cases) {
+        EXPECT_EQ(rate(c.value, c.awakeS, c.units), c.rate) << c.value << " " << c.awakeS;
+        EXPECT_EQ(compact(c.value, c.awakeS, c.units), c.compact) << c.value << " " << c.awakeS;
     }
 }
 
-TEST(Format, TotalStepsBetweenUnitsAtTheExactQuantity) {
-    const Units pct(Metric::energy, 100'000.0, ChargeState::discharging, Lang::en);
-    struct Case {
-        std::uint64_t value;
-        Units units;
-        std::string text;
-    } cases[] = {
+TEST(Format, TotalStepsAtTheExactQuantity) {
+    const Units pct = energy(discharging, Lang::en, 100'000);
+    const std::tuple<std::uint64_t, Units, std::string> cases[] = {
         {49, pct, "<0.1% of battery"},
         {50, pct, "0.05% of battery"},
         {99, pct, "0.10% of battery"},
         {12'300, pct, "12% of battery"},
-        {49, Units(Metric::energy, 100'000.0, std::nullopt, Lang::de), "<0.1% des Akkus"},
-        {9'000'000, charging(), "2.5 Wh"},
-        {3'599'999, charging(), "3600 J"},
-        {3'600'000, charging(), "1.0 Wh"},
-        {3'600'000, charging(Lang::ru), "1.0 \xd0\x92\xd1\x82\xc2\xb7\xd1\x87"},
-        {0, Units(Metric::energy, Lang::en), "0 J"},
+        {49, energy(std::nullopt, Lang::de, 100'000), "<0.1% des Akkus"},
+        {3'599'999, energy(charging), "3600 J"},
+        {3'600'000, energy(charging), "1.0 Wh"},
+        {9'000'000, energy(charging, Lang::ru), "2.5 \xd0\x92\xd1\x82\xc2\xb7\xd1\x87"},
         {59'900, cpu(), "60 CPU s"},
         {60'000, cpu(), "1 CPU min"},
         {3'599'999, cpu(), "60 CPU min"},
         {3'600'000, cpu(), "1.0 CPU hours"},
         {5'400'000, cpu(Lang::de), "1.5 CPU-Std."},
     };
-    for (const auto& c : cases) EXPECT_EQ(total(c.value, c.units), c.text) << c.value;
+    for (const auto& [value, units, text] : cases) EXPECT_EQ(total(value, units), text) << value;
 }
 
 TEST(Format, RuntimeEstimate) {
-    const Units small(Metric::energy, 100'000.0, ChargeState::discharging, Lang::en);
-    const Units edge(Metric::energy, 2'400'000.0, ChargeState::discharging, Lang::en);
-    struct Case {
-        std::uint64_t value;
-        Units units;
-        std::optional<std::string> text;
-    } cases[] = {
-        {9'000'000, onBattery(), "at most 20 h 00 min on processes alone (screen excluded)"},
-        {9'000'000, charging(), std::nullopt},
-        {9'000'000, cpu(), std::nullopt},
-        {1990, small, std::nullopt},    // 1.99 %/h
-        {2000, small, std::nullopt},    // 2 %/h, 50 hours
-        {100'000, edge, std::nullopt},  // 100/24 %/h: 24 hours
-        {100'001, edge, "at most 23 h 59 min on processes alone (screen excluded)"},
-        {150'000, small, "at most 40 min on processes alone (screen excluded)"},
-        {12'300, small, "at most 8 h 07 min on processes alone (screen excluded)"},
-        {150'000, Units(Metric::energy, 100'000.0, std::nullopt, Lang::de),
+    const Units small = energy(discharging, Lang::en, 100'000);  // 1000 mJ per hour is 1 %/h
+    const Units edge = energy(discharging, Lang::en, 2'400'000);
+    const auto en = [](std::string time) {
+        return "at most " + time + " on processes alone (screen excluded)";
+    };
+    const std::tuple<std::uint64_t, double, Units, std::optional<std::string>> cases[] = {
+        {9'000'000, 3600, energy(discharging), en("20 h 00 min")},
+        {9'000'000, 3600, energy(charging), std::nullopt},
+        {9'000'000, 0.5, energy(discharging), std::nullopt},
+        {1990, 3600, small, std::nullopt},                                 // 1.99 %/h
+        {100, 360, energy(std::nullopt, Lang::en, 24'000), std::nullopt},  // exactly 24 hours
+        {100'000, 3600, edge, std::nullopt},                               // a hair over 24 hours
+        {100'001, 3600, edge, en("23 h 59 min")},
+        {12'300, 3600, small, en("8 h 07 min")},
+        {150'000, 3600, small, en("40 min")},
+        {150'000, 3600, energy(std::nullopt, Lang::de, 100'000),
          "h\xc3\xb6"
          "chstens 40 Min. allein durch Prozesse (ohne Display)"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(runtimeEstimate(c.value, 3600, c.units), c.text) << c.value;
-    EXPECT_EQ(runtimeEstimate(9'000'000, 0.5, onBattery()), std::nullopt);
-    // These figures give exactly 24 hours.
-    EXPECT_EQ(runtimeEstimate(100, 360, Units(Metric::energy, 24'000.0, std::nullopt, Lang::en)),
-              std::nullopt);
-    // Every language fills its placeholder.
-    for (Lang lang : Lang::all) {
-        const auto text = runtimeEstimate(9'000'000, 3600, onBattery(lang));
-        ASSERT_TRUE(text);
-        EXPECT_EQ(text->find("{t}"), std::string::npos);
-        EXPECT_NE(text->find("20 "), std::string::npos);
-    }
+    for (const auto& [value, awakeS, units, text] : cases)
+        EXPECT_EQ(runtimeEstimate(value, awakeS, units), text) << value;
 }
 
 TEST(Format, Duration) {
-    struct Case {
-        double seconds;
-        Lang lang;
-        std::string text;
-    } cases[] = {
+    const std::tuple<double, Lang, std::string> cases[] = {
         {-5, Lang::en, "0 s"},
         {std::nan(""), Lang::en, "0 s"},
         {59.9, Lang::en, "59 s"},
@@ -201,28 +147,21 @@ TEST(Format, Duration) {
         {86'400, Lang::en, "1 days 00 h"},
         {190'800, Lang::en, "2 days 05 h"},
         {5400, Lang::de, "1 Std. 30 Min."},
-        {86'400, Lang::de, "1 Tage 00 Std."},
     };
-    for (const auto& c : cases) EXPECT_EQ(duration(c.seconds, c.lang), c.text) << c.seconds;
+    for (const auto& [seconds, lang, text] : cases) EXPECT_EQ(duration(seconds, lang), text);
     EXPECT_TRUE(duration(std::numeric_limits<double>::infinity(), Lang::en).ends_with(" h"));
-    EXPECT_TRUE(duration(1e300, Lang::en).ends_with(" h"));
 }
 
 TEST(Format, ShortNameCutsBetweenWholeCharacters) {
     const std::string accented = "e\xcc\x81";                      // e + combining acute
     const std::string flag = "\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa";   // two regional indicators
     const std::string thumb = "\xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd";  // emoji + skin tone
-    const std::string ellipsis = "\xe2\x80\xa6";
-    auto repeat = [](const std::string& s, int n) {
+    const auto repeat = [](const std::string& s, int n) {
         std::string out;
-        for (int i = 0; i < n; ++i) out += s;
+        while (n-- > 0) out += s;
         return out;
     };
-    struct Case {
-        std::string name;
-        int max;
-        std::string text;
-    } cases[] = {
+    const std::tuple<std::string, int, std::string> cases[] = {
         {repeat("a", 28), 28, repeat("a", 28)},
         {repeat("a", 29), 28, repeat("a", 27) + ellipsis},
         {repeat("\xd0\xaf", 28), 28, repeat("\xd0\xaf", 28)},  // more bytes than max, still fits
@@ -230,14 +169,9 @@ TEST(Format, ShortNameCutsBetweenWholeCharacters) {
         {repeat(flag, 5), 4, repeat(flag, 3) + ellipsis},
         {"ab" + thumb + "cd", 4, "ab" + thumb + ellipsis},
         {"abc", 1, ellipsis},
-        {"a", 1, "a"},
         {"", 1, ""},
     };
-    for (const auto& c : cases) {
-        const std::string out = shortName(c.name, c.max);
-        EXPECT_EQ(out, c.text) << c.name;
-        EXPECT_LE(text::graphemeCount(out), static_cast<std::size_t>(c.max));
-    }
+    for (const auto& [name, max, text] : cases) EXPECT_EQ(shortName(name, max), text) << name;
 }
 
 }  // namespace
