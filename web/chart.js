@@ -208,6 +208,54 @@ function breakText(sec) {
   return Math.round(sec / 60) + " m";
 }
 
+// Adds the points from..to (either direction) to the current path, starting it with moveTo when
+// `start` holds. Points that fall on one pixel column collapse to the first, highest, lowest and
+// last of them: the picture stays the same, and a week of minutes costs a few thousand segments
+// instead of tens of thousands, which a software rasterizer would spend long on.
+function tracePoints(from, to, px, py, start) {
+  const step = from <= to ? 1 : -1;
+  let col = NaN;
+  let fx = 0, fy = 0, lx = 0, ly = 0, ax = 0, ay = 0, bx = 0, by = 0, ai = 0, bi = 0;
+  let fresh = start;
+  const put = (x, y) => {
+    if (fresh) ctx.moveTo(x, y);
+    else ctx.lineTo(x, y);
+    fresh = false;
+  };
+  // Emits the column's extremes in path order between its first and last point.
+  const emit = (fi, li) => {
+    put(fx, fy);
+    const lowFirst = (ai - bi) * step < 0;
+    const p1 = lowFirst ? [ai, ax, ay] : [bi, bx, by];
+    const p2 = lowFirst ? [bi, bx, by] : [ai, ax, ay];
+    if (p1[0] !== fi && p1[0] !== li) put(p1[1], p1[2]);
+    if (p2[0] !== fi && p2[0] !== li && p2[0] !== p1[0]) put(p2[1], p2[2]);
+    if (li !== fi) put(lx, ly);
+  };
+  let fi = from;
+  let li = from;
+  for (let i = from; ; i += step) {
+    const xx = px(i);
+    const yy = py(i);
+    const c = Math.floor(xx);
+    if (c !== col) {
+      if (col === col) emit(fi, li);
+      col = c;
+      fi = li = ai = bi = i;
+      fx = lx = ax = bx = xx;
+      fy = ly = ay = by = yy;
+    } else {
+      li = i;
+      lx = xx;
+      ly = yy;
+      if (yy < ay) { ay = yy; ax = xx; ai = i; }
+      if (yy > by) { by = yy; bx = xx; bi = i; }
+    }
+    if (i === to) break;
+  }
+  emit(fi, li);
+}
+
 function draw() {
   const width = Math.max(1, canvas.clientWidth);
   const height = CANVAS_H;
@@ -358,15 +406,13 @@ function draw() {
       }
       ctx.beginPath();
       if (stackMode) {
-        ctx.moveTo(x(a), y(base[a] + d[a]));
-        for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(base[i] + d[i]));
-        for (let i = b; i >= a; i--) ctx.lineTo(x(i), y(base[i]));
+        tracePoints(a, b, x, (i) => y(base[i] + d[i]), true);
+        tracePoints(b, a, x, (i) => y(base[i]), false);
         ctx.closePath();
         ctx.fillStyle = colour + "cc";
         ctx.fill();
       } else {
-        ctx.moveTo(x(a), y(d[a]));
-        for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(d[i]));
+        tracePoints(a, b, x, (i) => y(d[i]), true);
         ctx.strokeStyle = colour;
         ctx.lineWidth = 1.8;
         ctx.stroke();
@@ -414,29 +460,24 @@ function draw() {
     for (const t of batTicks) ctx.fillText(fmtPct(t, batSpan), left + pw + 6, Math.round(yBat(t)) + 0.5);
     ctx.fillText("%", left + pw + 6, top - 12);
     ctx.lineWidth = 2;
-    let colour = null;
-    let open = false;
-    for (let k = 1; k < batPts.length; k++) {
-      const a = batPts[k - 1];
-      const b = batPts[k];
-      if (labels[b.i] - labels[a.i] > gapS) {
-        if (open) ctx.stroke();
-        open = false;
-        continue;
-      }
-      const c = STATE_COLOR[a.s] || STATE_FALLBACK;
-      // Neighbouring segments of one colour share a path; the picture is the same.
-      if (!open || c !== colour) {
-        if (open) ctx.stroke();
-        ctx.beginPath();
-        ctx.strokeStyle = c;
-        ctx.moveTo(x(a.i), yBat(a.p));
-        colour = c;
-        open = true;
-      }
-      ctx.lineTo(x(b.i), yBat(b.p));
+    // One polyline per stretch of joined points whose segments share a colour (that of their
+    // starting point).
+    const bx = (k) => x(batPts[k].i);
+    const by = (k) => yBat(batPts[k].p);
+    const joined = (k) => labels[batPts[k + 1].i] - labels[batPts[k].i] <= gapS;
+    const colourOf = (k) => STATE_COLOR[batPts[k].s] || STATE_FALLBACK;
+    let k0 = 0;
+    while (k0 < batPts.length - 1) {
+      if (!joined(k0)) { k0++; continue; }
+      const c = colourOf(k0);
+      let k1 = k0 + 1;
+      while (k1 < batPts.length - 1 && joined(k1) && colourOf(k1) === c) k1++;
+      ctx.beginPath();
+      ctx.strokeStyle = c;
+      tracePoints(k0, k1, bx, by, true);
+      ctx.stroke();
+      k0 = k1;
     }
-    if (open) ctx.stroke();
   }
 
   layout = { x, y, n, left, right, top, bottom, pw, ph, data, vis, stacked: stackMode, batPts,
