@@ -112,8 +112,8 @@ int main(int argc, char** argv) {
         std::printf("CPU time only: %.1f us vs %.1f us, ratio %.2fx\n", pass->second.cpuUs,
                     floor->second.cpuUs, pass->second.cpuUs / floor->second.cpuUs);
         std::printf("per process: %.2f us (sample) vs %.2f us (floor) over %.0f processes\n",
-                    pass->second.us / procs, floor->second.us / std::max(1.0, floor->second.processes),
-                    procs);
+                    pass->second.us / procs,
+                    floor->second.us / std::max(1.0, floor->second.processes), procs);
     }
     benchmark::Shutdown();
     return 0;

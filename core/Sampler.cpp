@@ -9,7 +9,9 @@ namespace {
 constexpr std::uint64_t perUnit = 1'000'000;  // nanojoules per millijoule, ns per ms
 constexpr double sleepThresholdS = 2.0;
 
-double positive(double x) { return x > 0 ? x : 0; }
+double positive(double x) {
+    return x > 0 ? x : 0;
+}
 
 // Tab, "=", "," and line feed separate fields of the history file.
 void sanitise(std::string& name) {
@@ -92,7 +94,8 @@ Sample Sampler::sample() {
     // /proc lists in ascending order already; other tables may not, or may repeat a pid
     // (the last reading of a repeated pid wins).
     const auto byPid = [](const Reading& a, const Reading& b) { return a.pid < b.pid; };
-    if (!std::is_sorted(next_.begin(), next_.end(), byPid)) std::stable_sort(next_.begin(), next_.end(), byPid);
+    if (!std::is_sorted(next_.begin(), next_.end(), byPid))
+        std::stable_sort(next_.begin(), next_.end(), byPid);
     if (std::adjacent_find(next_.begin(), next_.end(), [](const Reading& a, const Reading& b) {
             return a.pid == b.pid;
         }) != next_.end()) {

@@ -27,11 +27,21 @@ std::string unescapeValue(std::string_view v) {
             continue;
         }
         switch (v[++i]) {
-            case 's': out.push_back(' '); break;
-            case 'n': out.push_back('\n'); break;
-            case 't': out.push_back('\t'); break;
-            case 'r': out.push_back('\r'); break;
-            case '\\': out.push_back('\\'); break;
+            case 's':
+                out.push_back(' ');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case '\\':
+                out.push_back('\\');
+                break;
             default:
                 out.push_back('\\');
                 out.push_back(v[i]);
@@ -71,7 +81,8 @@ DesktopEntries::DesktopEntries(std::vector<std::filesystem::path> applicationFol
     : folders_(std::move(applicationFolders)) {}
 
 const DesktopEntries::Entry* DesktopEntries::find(const std::string& appId) {
-    if (auto it = cache_.find(appId); it != cache_.end()) return it->second ? &*it->second : nullptr;
+    if (auto it = cache_.find(appId); it != cache_.end())
+        return it->second ? &*it->second : nullptr;
     std::optional<Entry> found;
     for (const auto& folder : folders_) {
         const auto file = folder / (appId + ".desktop");

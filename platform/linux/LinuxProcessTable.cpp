@@ -54,7 +54,8 @@ LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
       desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {}
 
 bool LinuxProcessTable::procFile(Pid pid, const char* leaf, char* out, std::size_t size) const {
-    const int n = std::snprintf(out, size, "%s/%d/%s", procRoot_.c_str(), static_cast<int>(pid), leaf);
+    const int n =
+        std::snprintf(out, size, "%s/%d/%s", procRoot_.c_str(), static_cast<int>(pid), leaf);
     return n > 0 && static_cast<std::size_t>(n) < size;
 }
 
@@ -76,7 +77,9 @@ std::vector<Pid> LinuxProcessTable::listPIDs() {
     return pids;
 }
 
-std::optional<std::uint64_t> LinuxProcessTable::energyNJ(Pid) { return std::nullopt; }
+std::optional<std::uint64_t> LinuxProcessTable::energyNJ(Pid) {
+    return std::nullopt;
+}
 
 std::optional<std::uint64_t> LinuxProcessTable::taskCPUTimeNS(Pid pid) {
     if (liveKernel_) {

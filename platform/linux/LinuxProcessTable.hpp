@@ -17,8 +17,8 @@ class LinuxProcessTable final : public ProcessTable {
 public:
     explicit LinuxProcessTable(std::filesystem::path procRoot = "/proc",
                                std::optional<std::filesystem::path> xdgDataHome = std::nullopt,
-                               std::vector<std::filesystem::path> xdgDataDirs = {
-                                   "/usr/local/share", "/usr/share"});
+                               std::vector<std::filesystem::path> xdgDataDirs = {"/usr/local/share",
+                                                                                 "/usr/share"});
 
     std::vector<Pid> listPIDs() override;
     std::optional<std::uint64_t> energyNJ(Pid pid) override;

@@ -15,7 +15,8 @@ TEST(OwnerResolver, ResolvesPathsByTheirText) {
     const OwnerCase cases[] = {
         {"/Applications/Editor.app/Contents/MacOS/Editor", "Editor", "/Applications/Editor.app"},
         // Nested helpers belong to the outermost application.
-        {"/Applications/Editor.app/Contents/Frameworks/Editor Helper.app/Contents/MacOS/Editor Helper",
+        {"/Applications/Editor.app/Contents/Frameworks/Editor Helper.app/Contents/MacOS/Editor "
+         "Helper",
          "Editor", "/Applications/Editor.app"},
         {"/Applications/Editor.app/Contents/XPCServices/Render.xpc/Contents/MacOS/Render", "Editor",
          "/Applications/Editor.app"},

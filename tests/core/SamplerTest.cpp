@@ -104,10 +104,11 @@ TEST_F(SamplerTest, TruncatesPerProcessBeforeGrouping) {
         SCOPED_TRACE(c.growths.size());
         table = {};
         for (std::size_t i = 0; i < c.growths.size(); ++i)
-            table.add(static_cast<Pid>(10 + i), cpu(0, "/Applications/app.app/Contents/MacOS/p" +
-                                                          std::to_string(i)));
+            table.add(static_cast<Pid>(10 + i),
+                      cpu(0, "/Applications/app.app/Contents/MacOS/p" + std::to_string(i)));
         Sampler s = primed();
-        for (std::size_t i = 0; i < c.growths.size(); ++i) grow(static_cast<Pid>(10 + i), c.growths[i]);
+        for (std::size_t i = 0; i < c.growths.size(); ++i)
+            grow(static_cast<Pid>(10 + i), c.growths[i]);
         EXPECT_EQ(next(s).deltas, c.expected);
         // The remainder below a unit is discarded, not carried over.
         EXPECT_TRUE(next(s).deltas.empty());
@@ -191,7 +192,7 @@ TEST_F(SamplerTest, ReusedPidKeepsItsCachedNameAndItsDropCountsAsZero) {
     table.add(7, cpu(40 * ms, "/opt/old"));
     Sampler s = primed();
     grow(7, ms);
-    next(s);  // named "old"
+    next(s);                                   // named "old"
     table.procs[7] = cpu(2 * ms, "/opt/new");  // replaced between passes
     EXPECT_TRUE(next(s).deltas.empty());
     grow(7, ms);
@@ -253,7 +254,8 @@ TEST(DetectMetric, EnergyOnlyWhenSomeProcessReportsIt) {
     for (const auto& c : cases) {
         FakeProcessTable table;
         Pid pid = 1;
-        for (const auto& n : c.counters) table.add(pid++, FakeProcess{n, 1, std::nullopt, std::nullopt});
+        for (const auto& n : c.counters)
+            table.add(pid++, FakeProcess{n, 1, std::nullopt, std::nullopt});
         EXPECT_EQ(detectMetric(table), c.expected);
     }
 }

@@ -7,7 +7,8 @@ namespace {
 
 TEST(AppUnit, FindsTheUnifiedHierarchyLine) {
     EXPECT_EQ(unifiedCgroupPath("0::/init.scope\n"), "/init.scope");
-    EXPECT_EQ(unifiedCgroupPath("4:memory:/x\n1:cpu:/\n0::/user.slice/a.scope\n"), "/user.slice/a.scope");
+    EXPECT_EQ(unifiedCgroupPath("4:memory:/x\n1:cpu:/\n0::/user.slice/a.scope\n"),
+              "/user.slice/a.scope");
     EXPECT_EQ(unifiedCgroupPath("4:memory:/x\n1:cpu:/\n"), std::nullopt);  // cgroup v1 only
     EXPECT_EQ(unifiedCgroupPath(""), std::nullopt);
 }
@@ -44,7 +45,8 @@ TEST(AppUnit, ApplicationIdFromUnitPath) {
         {user + "app-org.gnome.Evolution@abc.service", "org.gnome.Evolution"},
         {user + "app-gnome\\x2dsession\\x2dmanager.slice/gnome-session-manager@ubuntu.service",
          std::nullopt},
-        {"/user.slice/user-1000.slice/user@1000.service/session.slice/org.gnome.Shell@wayland.service",
+        {"/user.slice/user-1000.slice/user@1000.service/session.slice/"
+         "org.gnome.Shell@wayland.service",
          std::nullopt},
         {"/user.slice/user-1000.slice/session-2.scope", std::nullopt},
         {"/app-x-1.scope", "x"},

@@ -33,9 +33,11 @@ TEST(DesktopEntry, NameOfTheDesktopEntryGroup) {
 
 TEST(DesktopEntry, FirstFolderWinsAndAnswersAreCached) {
     sapwell::testing::TempDir t;
-    const auto home = t.write("home/applications/org.x.Edit.desktop", "[Desktop Entry]\nName=Home Edit\n");
+    const auto home =
+        t.write("home/applications/org.x.Edit.desktop", "[Desktop Entry]\nName=Home Edit\n");
     t.write("share/applications/org.x.Edit.desktop", "[Desktop Entry]\nName=System Edit\n");
-    const auto noName = t.write("share/applications/org.x.Bare.desktop", "[Desktop Entry]\nExec=x\n");
+    const auto noName =
+        t.write("share/applications/org.x.Bare.desktop", "[Desktop Entry]\nExec=x\n");
     DesktopEntries entries({t / "home/applications", t / "missing", t / "share/applications"});
 
     const auto* edit = entries.find("org.x.Edit");

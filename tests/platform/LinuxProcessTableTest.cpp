@@ -19,8 +19,8 @@ namespace {
 using sapwell::testing::TempDir;
 
 std::string stat(Pid pid, std::uint64_t flags, std::uint64_t utime = 0, std::uint64_t stime = 0) {
-    return std::to_string(pid) + " (a) b (c) S 1 1 1 0 -1 " + std::to_string(flags) +
-           " 0 0 0 0 " + std::to_string(utime) + " " + std::to_string(stime) + " 0 0 20 0 1 0\n";
+    return std::to_string(pid) + " (a) b (c) S 1 1 1 0 -1 " + std::to_string(flags) + " 0 0 0 0 " +
+           std::to_string(utime) + " " + std::to_string(stime) + " 0 0 20 0 1 0\n";
 }
 
 // A procfs look-alike with data folders next to it.
@@ -48,8 +48,8 @@ protected:
 TEST_F(ProcFixture, LinuxOwnerRules) {
     const auto terminal = t.write("share2/applications/org.gnome.Terminal.desktop",
                                   "[Desktop Entry]\nName=Terminal\n");
-    const auto chrome = t.write("home/applications/google-chrome.desktop",
-                                "[Desktop Entry]\nName=Google Chrome\n");
+    const auto chrome =
+        t.write("home/applications/google-chrome.desktop", "[Desktop Entry]\nName=Google Chrome\n");
     t.write("share1/applications/google-chrome.desktop", "[Desktop Entry]\nName=Shadowed\n");
 
     struct Case {
@@ -99,11 +99,13 @@ TEST_F(ProcFixture, SamplerNamesByOwnerThenShortNameThenPid) {
     // Names are only visible through deltas: grow every process once.
     s.sample();
     for (Pid pid : {2, 60, 61, 62})
-        t.write("proc/" + std::to_string(pid) + "/stat", stat(pid, pid == 2 ? 0x00200000 : 0, 151, 50));
+        t.write("proc/" + std::to_string(pid) + "/stat",
+                stat(pid, pid == 2 ? 0x00200000 : 0, 151, 50));
     clocks.advance(15);
     auto deltas = s.sample().deltas;
     std::sort(deltas.begin(), deltas.end());
-    EXPECT_EQ(deltas, (NamedAmounts{{"Edit_ Pro", 10}, {"Linux", 10}, {"pid-61", 10}, {"short", 10}}));
+    EXPECT_EQ(deltas,
+              (NamedAmounts{{"Edit_ Pro", 10}, {"Linux", 10}, {"pid-61", 10}, {"short", 10}}));
 }
 
 TEST_F(ProcFixture, ProbesReadTheTree) {
@@ -127,7 +129,8 @@ TEST_F(ProcFixture, ProbesReadTheTree) {
     EXPECT_EQ(tab.processName(9), std::nullopt);
     EXPECT_EQ(tab.energyNJ(100), std::nullopt);
     // 200 ticks from the stat file.
-    EXPECT_EQ(tab.taskCPUTimeNS(100), 200u * (1'000'000'000u / static_cast<std::uint64_t>(sysconf(_SC_CLK_TCK))));
+    EXPECT_EQ(tab.taskCPUTimeNS(100),
+              200u * (1'000'000'000u / static_cast<std::uint64_t>(sysconf(_SC_CLK_TCK))));
     EXPECT_EQ(tab.taskCPUTimeNS(9), std::nullopt);
     EXPECT_EQ(detectMetric(tab), Metric::cpuTime);
 }

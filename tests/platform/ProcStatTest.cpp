@@ -17,10 +17,10 @@ TEST(ProcStat, ParsesFieldsAfterTheLastParenthesis) {
         {"12 (a) b (c) S 1 1 1 0 -1 2097216 0 0 0 0 11 22 0 0", ProcStat{2097216, 11, 22}},
         {"12 (a) 1 2 3 4 5 6 7 8 9 10 11) S 1 1 1 0 -1 64 0 0 0 0 5 6", ProcStat{64, 5, 6}},
         {"12 ()) S 1 1 1 0 -1 64 0 0 0 0 5 6", ProcStat{64, 5, 6}},
-        {"12 (x) S 1 1 1 0 -1 64 0 0 0 0 5", std::nullopt},           // stime missing
-        {"12 (x) S 1 1 1 0 -1 -64 0 0 0 0 5 6", std::nullopt},        // negative flags
-        {"12 (x) S 1 1 1 0 -1 64 0 0 0 0 5x 6", std::nullopt},        // junk in utime
-        {"12 x S 1 1 1 0 -1 64 0 0 0 0 5 6", std::nullopt},           // no ")"
+        {"12 (x) S 1 1 1 0 -1 64 0 0 0 0 5", std::nullopt},     // stime missing
+        {"12 (x) S 1 1 1 0 -1 -64 0 0 0 0 5 6", std::nullopt},  // negative flags
+        {"12 (x) S 1 1 1 0 -1 64 0 0 0 0 5x 6", std::nullopt},  // junk in utime
+        {"12 x S 1 1 1 0 -1 64 0 0 0 0 5 6", std::nullopt},     // no ")"
         {"", std::nullopt},
     };
     for (const auto& c : cases) {
