@@ -53,17 +53,19 @@ struct Fixture {
         return b;
     }
 
-    void writeFile() const {
-        fs::create_directories(file.parent_path());
-        std::ofstream out(file, std::ios::binary);
+    // `expiredDays` eight-day spans of expired minutes, then eight days of live ones.
+    void writeFile(const fs::path& p, int expiredDays) const {
+        fs::create_directories(p.parent_path());
+        std::ofstream out(p, std::ios::binary);
         std::mt19937_64 rng(7);
         const std::int64_t first = now - retentionSeconds;
         // Expired minutes first, as an append-only file holds them.
-        for (std::int64_t i = 0; i < retentionMinutes; ++i)
-            out << serialize(minute(first - retentionSeconds + i * 60, rng), Metric::energy);
+        for (std::int64_t i = 0; i < retentionMinutes * expiredDays; ++i)
+            out << serialize(minute(first - retentionSeconds * expiredDays + i * 60, rng), Metric::energy);
         for (std::int64_t i = 0; i < retentionMinutes; ++i)
             out << serialize(minute(first + i * 60, rng), Metric::energy);
     }
+    void writeFile() const { writeFile(file, 1); }
 };
 
 Fixture& fixture() {
@@ -82,6 +84,25 @@ void BM_LoadEightDays(benchmark::State& state) {
     state.counters["buckets"] = h.depthMinutes();
 }
 BENCHMARK(BM_LoadEightDays)->Unit(benchmark::kMillisecond);
+
+// Twice as many expired lines as live ones: the load compacts the file.
+void BM_LoadAndCompact(benchmark::State& state) {
+    auto& f = fixture();
+    const fs::path source = f.dir / "overgrown.tsv";
+    const fs::path target = f.dir / "compact" / "history.tsv";
+    f.writeFile(source, 2);
+    fs::create_directories(target.parent_path());
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+        state.ResumeTiming();
+        History h(Metric::energy, now, target);
+        benchmark::DoNotOptimize(h.depthMinutes());
+    }
+    state.counters["before"] = static_cast<double>(fs::file_size(source));
+    state.counters["after"] = static_cast<double>(fs::file_size(target));
+}
+BENCHMARK(BM_LoadAndCompact)->Unit(benchmark::kMillisecond);
 
 void BM_Window1440(benchmark::State& state) {
     History h(Metric::energy, now, fixture().file, History::Access::readOnly);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <system_error>
@@ -87,6 +88,19 @@ bool before(const NamedAmount& a, const NamedAmount& b) {
     return a.first < b.first;
 }
 
+// Names arrive cleaned by the sampler; should one slip through with a character that would split
+// its item, field or line, or with bytes that would make its line unreadable, only that name
+// is altered rather than the minute being lost.
+void appendName(std::string& out, std::string_view name) {
+    if (name.find_first_of("\t\n,") == std::string_view::npos && text::isValidUtf8(name)) {
+        out += name;
+        return;
+    }
+    std::string clean = text::repairUtf8(name);
+    std::replace_if(clean.begin(), clean.end(), [](char c) { return c == '\t' || c == '\n' || c == ','; }, '_');
+    out += clean;
+}
+
 std::string_view firstField(std::string_view line) { return line.substr(0, line.find('\t')); }
 
 bool writeAll(int fd, std::string_view bytes, off_t offset) {
@@ -154,16 +168,17 @@ public:
     NameSums() : slots_(64) {}
 
     void add(std::string_view name, std::uint64_t value) {
-        const std::size_t h = std::hash<std::string_view>{}(name);
+        const std::size_t h = hashName(name);
         std::size_t i = h & (slots_.size() - 1);
         for (;; i = (i + 1) & (slots_.size() - 1)) {
             Slot& s = slots_[i];
             if (!s.used) {
                 s = Slot{name, value, h, true};
-                if (++count_ * 2 > slots_.size()) grow();
+                if (++count_ * 4 > slots_.size()) grow();
                 return;
             }
-            if (s.hash == h && s.name == name) {
+            if (s.hash == h && s.name.size() == name.size() &&
+                std::memcmp(s.name.data(), name.data(), name.size()) == 0) {
                 s.sum = saturatingAdd(s.sum, value);
                 return;
             }
@@ -179,6 +194,13 @@ public:
     }
 
 private:
+    // FNV-1a: names are short, and an inline loop beats a library call per item here.
+    static std::size_t hashName(std::string_view name) {
+        std::uint64_t h = 14695981039346656037ull;
+        for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+
     struct Slot {
         std::string_view name;
         std::uint64_t sum = 0;
@@ -216,7 +238,7 @@ std::string serialize(const Bucket& bucket, Metric metric) {
     for (const auto& [name, value] : bucket.items) {
         if (!first) line += ',';
         first = false;
-        line += name;
+        appendName(line, name);
         line += '=';
         appendInt(line, value);
     }
@@ -233,6 +255,8 @@ std::string serialize(const Bucket& bucket, Metric metric) {
 }
 
 std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
+    // The file is UTF-8; a line that is not stands alone and is skipped alone.
+    if (!text::isValidUtf8(line)) return std::nullopt;
     // Fields after the fifth are ignored, so only five are cut out.
     std::string_view fields[5];
     int count = 0;
@@ -342,11 +366,7 @@ void History::load(std::int64_t now) {
             ++dropped;
             continue;
         }
-        // One bad byte costs its own line, not the file.
-        if (!text::isValidUtf8(line)) {
-            ++dropped;
-            continue;
-        }
+        // One bad byte costs its own line, not the file: parseLine checks each line.
         auto parsed = parseLine(line);
         if (!parsed) {
             ++dropped;

@@ -48,6 +48,9 @@ TEST(Serialize, ExactBytes) {
         {bucket(T, 2, {}, std::nullopt, ChargeState::charging), Metric::energy, "1733400000\tenergy_mj\t2.0\t\t-\n"},
         {bucket(-60, 0.05, {{"x", u64max}}, 0, ChargeState::charging), Metric::energy,
          "-60\tenergy_mj\t0.1\tx=18446744073709551615\t0.0:c\n"},
+        // A name that would split its line or make it unreadable is cleaned, not the minute lost.
+        {bucket(T, 1, {{"a\tb,c\nd", 2}, {"\xFF=x", 1}}), Metric::energy,
+         "1733400000\tenergy_mj\t1.0\ta_b_c_d=2,\xEF\xBF\xBD=x=1\t-\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(serialize(c.b, c.m), c.expected);
 }
@@ -110,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"AwakeTrailingText", "60" + E + "1.0s", std::nullopt},
         ParseCase{"AwakeNaNRejected", "60" + E + "nan", std::nullopt},
         ParseCase{"AwakeInfinityRejected", "60" + E + "inf", std::nullopt},
+        ParseCase{"InvalidUtf8Rejected", "60" + E + "1\tb\xFF=2\t-", std::nullopt},
         ParseCase{"CarriageReturnSpoilsOnlyTheState", "60" + E + "1\t\t50.0:d\r", bucket(60, 1, {}, 50.0)}),
     [](const auto& info) { return std::string(info.param.label); });
 
