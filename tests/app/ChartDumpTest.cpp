@@ -31,18 +31,20 @@ struct Outcome {
 
 // Runs the real binary in a clean environment with its data and temporary folders redirected.
 Outcome runBinary(const std::vector<std::string>& args, const std::string& dataHome,
-              const std::string& tmpDir, const TempDir& scratch) {
+                  const std::string& tmpDir, const TempDir& scratch,
+                  const std::string& stdoutTo = "") {
     // The timeout only guards against a mode that keeps running; the dump itself is quick.
     std::string cmd = "timeout 20 env -i PATH=/usr/bin:/bin SAPWELL_LANG=en XDG_DATA_HOME=" +
                       quoted(dataHome) + " TMPDIR=" + quoted(tmpDir) + " " +
                       quoted(SAPWELL_BINARY);
     for (const auto& a : args) cmd += " " + quoted(a);
-    const auto outFile = scratch / "stdout", errFile = scratch / "stderr";
+    const auto outFile = stdoutTo.empty() ? scratch / "stdout" : std::filesystem::path(stdoutTo);
+    const auto errFile = scratch / "stderr";
     cmd += " </dev/null >" + quoted(outFile.string()) + " 2>" + quoted(errFile.string());
     const int raw = std::system(cmd.c_str());
     Outcome r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = TempDir::read(outFile);
+    if (stdoutTo.empty()) r.out = TempDir::read(outFile);
     r.err = TempDir::read(errFile);
     return r;
 }
@@ -66,6 +68,10 @@ TEST_F(ChartDumpBinary, EmptyHistoryGivesACompletePage) {
     EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_NE(html.find("const SERIES = [];\n"), std::string::npos);
     EXPECT_NE(html.find("</html>"), std::string::npos);
+    // The page lists the user's applications: readable by its owner only.
+    EXPECT_EQ(std::filesystem::status(tmp / "sapwell-chart.html").permissions() &
+                  std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     // The dump leaves no temporary files behind and creates no history.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), {}), 1);
     EXPECT_FALSE(std::filesystem::exists(data / "Sapwell" / "history.tsv"));
@@ -159,16 +165,15 @@ TEST_F(ChartDumpBinary, UnwritableFolderFailsWithOneLine) {
     EXPECT_TRUE(std::filesystem::is_empty(readOnly));
 }
 
-// --- the pieces, without the binary -----------------------------------------------------------
-
-TEST(ChartDump, TempFolderFallsBackToTmp) {
-    testing::FakeEnvironment env;
-    EXPECT_EQ(tempFolder(env), "/tmp");
-    env.vars["TMPDIR"] = "";
-    EXPECT_EQ(tempFolder(env), "/tmp");
-    env.vars["TMPDIR"] = "/var/x";
-    EXPECT_EQ(tempFolder(env), "/var/x");
+TEST_F(ChartDumpBinary, AnUnprintablePathIsAFailure) {
+    const Outcome r = runBinary({"--dump-chart"}, data.path().string(), tmp.path().string(),
+                                scratch, "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sapwell: wrote " + (tmp / "sapwell-chart.html").string() +
+                         " but cannot print its path\n");
 }
+
+// --- the pieces, without the binary -----------------------------------------------------------
 
 TEST(ChartDump, WriteReplacesAPlantedSymlinkInsteadOfFollowingIt) {
     TempDir dir;

@@ -264,16 +264,6 @@ TEST(ChartBuild, TenAppsGiveEightCurvesAndTheRest) {
     EXPECT_EQ(constant(built.page, "BUNDLES"), R"({"Mail":"/Applications/Mail.app"})");
 }
 
-TEST(ChartBuild, RestLabelFollowsTheLanguage) {
-    NamedAmounts items;
-    for (int a = 0; a < 9; ++a) items.push_back({"app" + std::to_string(a), 100 - a});
-    const auto built = buildFrom({minute(0, items)}, std::nullopt, Metric::energy, Lang::de);
-    const std::string series = constant(built.page, "SERIES");
-    const std::string rest = ",{\"name\":" + jsonString(t(Lang::de, S::other)) + ",\"v\":[92]}]";
-    ASSERT_GE(series.size(), rest.size());
-    EXPECT_EQ(series.substr(series.size() - rest.size()), rest);
-}
-
 TEST(ChartBuild, UnusableCapacityMeansNoBattery) {
     for (const double capacity : {0.0, -5.0, std::nan(""), HUGE_VAL}) {
         const auto built = buildFrom({minute(0, {{"A", 1}}, 50.0, ChargeState::discharging)},
