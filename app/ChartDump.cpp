@@ -104,10 +104,10 @@ int runChartDump(Seam& seam, std::ostream& out, std::ostream& err) {
         const std::string page = Chart::build(history, metric, capacity, now, bundles, lang);
 
         // The printed path is used by other programs: make it absolute even for a relative
-        // TMPDIR.
+        // TMPDIR. Not normalised: ".." after a symbolic link must keep its meaning.
         std::filesystem::path folder = tempFolder(seam.env);
         std::error_code ec;
-        if (auto abs = std::filesystem::absolute(folder, ec); !ec) folder = abs.lexically_normal();
+        if (auto abs = std::filesystem::absolute(folder, ec); !ec) folder = std::move(abs);
         target = folder / pageFileName;
 
         std::string error;
