@@ -223,13 +223,6 @@ TEST_F(SamplerTest, BundlesAreKnownOnlyForNamedProcessesAndFirstOneStays) {
     EXPECT_EQ(s.bundle("Unknown"), std::nullopt);
 }
 
-TEST_F(SamplerTest, BundleKeysAreTheUnsanitisedName) {
-    table.add(1, cpu(0, "/Applications/A,B.app/Contents/MacOS/x"));
-    Sampler s = primed();
-    s.primeBundles();
-    EXPECT_EQ(s.bundle("A,B"), "/Applications/A,B.app");
-}
-
 TEST_F(SamplerTest, EnergyMetricReadsTheEnergyCounter) {
     table.add(1, FakeProcess{0, 0, "/opt/e", std::nullopt});
     Sampler s = primed(Metric::energy);
