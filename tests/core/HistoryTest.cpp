@@ -1,6 +1,9 @@
 #include "History.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <filesystem>
@@ -383,6 +386,32 @@ TEST_F(FileFixture, InvalidUtf8LineAndTornTailCostOnlyThemselves) {
     EXPECT_EQ(contents(), good1 + bad + good2 + line(T + 240, "1.0\te=5\t-"));
     History reread(Metric::energy, T + 300, file);
     EXPECT_EQ(reread.depthMinutes(), 3);
+}
+
+TEST_F(FileFixture, AppendCutShortIsTakenBackAndRetriedWhole) {
+    const std::string first = line(T, "1.0\ta=1\t-");
+    writeFile(first);
+    History h(Metric::energy, T + 60, file);
+    for (int i = 1; i <= 3; ++i) h.add(T + 60 * i, 1, {{"n" + std::to_string(i), 1}});
+    h.closeMinute();
+
+    // A full disk, as far as this process can tell: writes stop a few bytes past the end.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = first.size() + 30;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    h.flush(T + 240);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(h.persisted(), 1);
+    EXPECT_EQ(contents(), first);  // no partial line left behind
+    h.flush(T + 240);
+    EXPECT_EQ(h.persisted(), 4);
+    EXPECT_EQ(contents(), first + line(T + 60, "1.0\tn1=1\t-") + line(T + 120, "1.0\tn2=1\t-") +
+                              line(T + 180, "1.0\tn3=1\t-"));
 }
 
 TEST_F(FileFixture, TornFileWithoutAnyLineFeedIsCutToNothing) {
