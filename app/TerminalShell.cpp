@@ -105,8 +105,21 @@ void TerminalShell::refreshTerminal() {
         columns_ = ws.ws_col;
         rows_ = ws.ws_row;
     }
+    if (suspended_) {
+        suspended_ = false;
+        writeOut(std::string(enterScreen));
+    }
     if (savedModes_) enterRawMode();  // a job stopped and continued may find its modes reset
     redraw();
+}
+
+void TerminalShell::suspend() {
+    if (tty_ && started_ && !suspended_) {
+        if (savedModes_) tcsetattr(inFd_, TCSANOW, &*savedModes_);
+        writeOut(std::string(leaveScreen));
+        suspended_ = true;
+    }
+    kill(getpid(), SIGSTOP);
 }
 
 void TerminalShell::presentMenu(const MenuEntries& entries) {
@@ -262,9 +275,15 @@ int runTerminalView(Seam& seam, const std::string& appPath, std::ostream& err) {
     AppController* controllerRef = nullptr;
     // Taken first: a stop request during start-up then waits in the queue and ends the run
     // cleanly once the loop is up, instead of killing the process half-way.
-    loop.handleSignals({SIGTERM, SIGINT, SIGHUP, SIGWINCH, SIGCONT}, [&](int signo) {
+    loop.handleSignals({SIGTERM, SIGINT, SIGHUP, SIGWINCH, SIGCONT, SIGTSTP}, [&](int signo) {
         if (signo == SIGWINCH || signo == SIGCONT) {
             if (shellRef) shellRef->refreshTerminal();
+        } else if (signo == SIGTSTP) {
+            if (shellRef) {
+                shellRef->suspend();
+            } else {
+                kill(getpid(), SIGSTOP);
+            }
         } else if (controllerRef) {
             controllerRef->quit();
         } else {

@@ -32,6 +32,9 @@ public:
     void finish();
     // After SIGWINCH or SIGCONT: size and modes again, then a full redraw.
     void refreshTerminal();
+    // Ctrl-Z: hands the terminal back as it was found, then stops the process; SIGCONT
+    // brings the view back through refreshTerminal.
+    void suspend();
 
     bool isTerminal() const { return tty_; }
     const std::string& message() const { return message_; }
@@ -69,6 +72,7 @@ private:
     bool tty_ = false;
     bool started_ = false;
     bool watchingInput_ = false;
+    bool suspended_ = false;
     std::optional<termios> savedModes_;
     int columns_ = 80;
     int rows_ = 24;
