@@ -208,6 +208,48 @@ function breakText(sec) {
   return Math.round(sec / 60) + " m";
 }
 
+// Indices a..b to draw a run through: all of them when they are no denser than pixel columns.
+// Otherwise, per column, the minutes with the greatest and least `weight` in index order, plus
+// the run's ends; `bars` then holds, per column, the heaviest minute, the column's x range
+// within the run and its first and last index.
+function pickColumns(a, b, x, weight) {
+  const out = [];
+  out.dense = false;
+  if (b - a + 1 <= Math.abs(x(b) - x(a)) + 1) {
+    for (let i = a; i <= b; i++) out.push(i);
+    return out;
+  }
+  out.dense = true;
+  out.bars = [];
+  const left = x(a);
+  const right = x(b);
+  let col = Math.floor(left);
+  let hi = a;
+  let lo = a;
+  let start = a;
+  const flush = (end) => {
+    if (lo < hi) out.push(lo, hi);
+    else if (hi < lo) out.push(hi, lo);
+    else out.push(hi);
+    out.bars.push([hi, Math.max(col, left), Math.min(col + 1, right), start, end]);
+  };
+  for (let i = a + 1; i <= b; i++) {
+    const c = Math.floor(x(i));
+    if (c !== col) {
+      flush(i - 1);
+      col = c;
+      start = hi = lo = i;
+    } else {
+      if (weight[i] > weight[hi]) hi = i;
+      if (weight[i] < weight[lo]) lo = i;
+    }
+  }
+  flush(b);
+  if (out[0] !== a) out.unshift(a);
+  if (out[out.length - 1] !== b) out.push(b);
+  return out;
+}
+
 // Adds the points from..to (either direction) to the current path, starting it with moveTo when
 // `start` holds. Points that fall on one pixel column collapse to the first, highest, lowest and
 // last of them: the picture stays the same, and a week of minutes costs a few thousand segments
@@ -385,12 +427,21 @@ function draw() {
   }
   runs.push([runStart, n - 1]);
 
+  // Where minutes outnumber pixel columns (a week holds about ten per column), a run is drawn
+  // through the minutes with the greatest and least total of the visible curves in each column,
+  // shared by all curves so stacked layers still meet exactly; stacked layers become one bar per
+  // column. Filling outlines of tens of thousands of jagged vertices took the software
+  // rasterizer a second; the picture is the same.
+  const total = new Float64Array(n);
+  for (const d of data) for (let i = 0; i < n; i++) total[i] += d[i];
+  const picks = runs.map(([a, b]) => pickColumns(a, b, x, total));
+
   // No line or area crosses a break: a line over a night would suggest use that never happened.
   const base = new Float64Array(n);
   vis.forEach((c, k) => {
     const colour = COLORS[c.i % COLORS.length];
     const d = data[k];
-    for (const [a, b] of runs) {
+    runs.forEach(([a, b], r) => {
       if (a === b) {
         const px = x(a);
         if (stackMode) {
@@ -402,22 +453,50 @@ function draw() {
           ctx.fillStyle = colour;
           ctx.fillRect(px - 1, y(d[a]) - 1, 2, 2);
         }
-        continue;
+        return;
+      }
+      const idx = picks[r];
+      if (idx.dense) {
+        if (stackMode) {
+          ctx.fillStyle = colour + "cc";
+          for (const [i, x0, x1] of idx.bars) {
+            const y1 = y(base[i] + d[i]);
+            ctx.fillRect(x0, y1, x1 - x0, y(base[i]) - y1);
+          }
+        } else {
+          // A 1.8 px line through many minutes of one column covers their range: draw that.
+          ctx.fillStyle = colour;
+          for (const [, x0, x1, i0, i1] of idx.bars) {
+            // From the previous column's last minute on, so neighbouring columns join up.
+            const from0 = i0 > a ? i0 - 1 : i0;
+            let lo = d[from0];
+            let hi = d[from0];
+            for (let i = from0 + 1; i <= i1; i++) {
+              if (d[i] < lo) lo = d[i];
+              else if (d[i] > hi) hi = d[i];
+            }
+            const yTop = y(hi) - 0.9;
+            ctx.fillRect(x0, yTop, x1 - x0, y(lo) + 0.9 - yTop);
+          }
+        }
+        return;
       }
       ctx.beginPath();
       if (stackMode) {
-        tracePoints(a, b, x, (i) => y(base[i] + d[i]), true);
-        tracePoints(b, a, x, (i) => y(base[i]), false);
+        ctx.moveTo(x(idx[0]), y(base[idx[0]] + d[idx[0]]));
+        for (let j = 1; j < idx.length; j++) ctx.lineTo(x(idx[j]), y(base[idx[j]] + d[idx[j]]));
+        for (let j = idx.length - 1; j >= 0; j--) ctx.lineTo(x(idx[j]), y(base[idx[j]]));
         ctx.closePath();
         ctx.fillStyle = colour + "cc";
         ctx.fill();
       } else {
-        tracePoints(a, b, x, (i) => y(d[i]), true);
+        ctx.moveTo(x(idx[0]), y(d[idx[0]]));
+        for (let j = 1; j < idx.length; j++) ctx.lineTo(x(idx[j]), y(d[idx[j]]));
         ctx.strokeStyle = colour;
         ctx.lineWidth = 1.8;
         ctx.stroke();
       }
-    }
+    });
     if (stackMode) for (let i = 0; i < n; i++) base[i] += d[i];
   });
 
