@@ -69,6 +69,9 @@ async function time(button) {
 }
 
 const all = await time('#btnPAll');
+await page.click('#btnLine');
+const allLines = await time('#btnPAll');
+await page.click('#btnStack');
 const day = await time('#btnP1d');
 await browser.close();
 fs.rmSync(dir, { recursive: true, force: true });
@@ -77,3 +80,4 @@ const fmt = (r) => `n=${r.n} median ${r.median.toFixed(1)} ms (min ${r.min.toFix
 console.log(`page ${(html.length / 1048576).toFixed(2)} MiB, ${RUNS} runs each, device pixel ratio 2`);
 console.log(`draw() period All: ${fmt(all)}  target < 100 ms  ${all.median < 100 ? 'OK' : 'OVER'}`);
 console.log(`draw() period 1d:  ${fmt(day)}  target < 20 ms  ${day.median < 20 ? 'OK' : 'OVER'}`);
+console.log(`draw() period All, lines: ${fmt(allLines)}`);
