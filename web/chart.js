@@ -208,52 +208,34 @@ function breakText(sec) {
   return Math.round(sec / 60) + " m";
 }
 
-// Indices a..b to draw a run through: all of them when they are no denser than pixel columns.
-// Otherwise, per column, the minutes with the greatest and least `weight` in index order, plus
-// the run's ends; `bars` then holds, per column, the heaviest minute, the column's x range
-// within the run and its first and last index.
-function pickColumns(a, b, x, weight) {
-  const out = [];
-  out.dense = false;
-  if (b - a + 1 <= Math.abs(x(b) - x(a)) + 1) {
-    for (let i = a; i <= b; i++) out.push(i);
-    return out;
-  }
-  out.dense = true;
-  out.bars = [];
+// For a run with more minutes than pixel columns: per column, the heaviest minute by `weight`,
+// the column's x range within the run, and the column's first and last index. Null when the run
+// is no denser than the columns.
+function columnBars(a, b, x, weight) {
   const left = x(a);
   const right = x(b);
+  if (b - a + 1 <= Math.abs(right - left) + 1) return null;
+  const bars = [];
   let col = Math.floor(left);
   let hi = a;
-  let lo = a;
   let start = a;
-  const flush = (end) => {
-    if (lo < hi) out.push(lo, hi);
-    else if (hi < lo) out.push(hi, lo);
-    else out.push(hi);
-    out.bars.push([hi, Math.max(col, left), Math.min(col + 1, right), start, end]);
-  };
-  for (let i = a + 1; i <= b; i++) {
-    const c = Math.floor(x(i));
-    if (c !== col) {
-      flush(i - 1);
-      col = c;
-      start = hi = lo = i;
-    } else {
+  for (let i = a + 1; i <= b + 1; i++) {
+    const c = i <= b ? Math.floor(x(i)) : NaN;
+    if (c === col) {
       if (weight[i] > weight[hi]) hi = i;
-      if (weight[i] < weight[lo]) lo = i;
+      continue;
     }
+    bars.push([hi, Math.max(col, left), Math.min(col + 1, right), start, i - 1]);
+    col = c;
+    start = hi = i;
   }
-  flush(b);
-  if (out[0] !== a) out.unshift(a);
-  if (out[out.length - 1] !== b) out.push(b);
-  return out;
+  return bars;
 }
 
 // Adds the points from..to (either direction) to the current path, starting it with moveTo when
 // `start` holds. Points that fall on one pixel column collapse to the first, highest, lowest and
-// last of them: the picture stays the same, and a week of minutes costs a few thousand segments
-// instead of tens of thousands, which a software rasterizer would spend long on.
+// last of them: the line looks the same, and a week of battery readings costs a few thousand
+// segments instead of eleven thousand.
 function tracePoints(from, to, px, py, start) {
   const step = from <= to ? 1 : -1;
   let col = NaN;
@@ -428,13 +410,13 @@ function draw() {
   runs.push([runStart, n - 1]);
 
   // Where minutes outnumber pixel columns (a week holds about ten per column), a run is drawn
-  // through the minutes with the greatest and least total of the visible curves in each column,
-  // shared by all curves so stacked layers still meet exactly; stacked layers become one bar per
-  // column. Filling outlines of tens of thousands of jagged vertices took the software
-  // rasterizer a second; the picture is the same.
+  // column by column: stacked layers as one bar per column at the column's heaviest minute (by
+  // the total of the visible curves, shared by all layers so they still meet exactly), lines as
+  // the range each curve covers in the column. Filling outlines of tens of thousands of jagged
+  // vertices took the software rasterizer about a second; the picture is the same.
   const total = new Float64Array(n);
   for (const d of data) for (let i = 0; i < n; i++) total[i] += d[i];
-  const picks = runs.map(([a, b]) => pickColumns(a, b, x, total));
+  const dense = runs.map(([a, b]) => columnBars(a, b, x, total));
 
   // No line or area crosses a break: a line over a night would suggest use that never happened.
   const base = new Float64Array(n);
@@ -455,18 +437,17 @@ function draw() {
         }
         return;
       }
-      const idx = picks[r];
-      if (idx.dense) {
+      if (dense[r]) {
         if (stackMode) {
           ctx.fillStyle = colour + "cc";
-          for (const [i, x0, x1] of idx.bars) {
+          for (const [i, x0, x1] of dense[r]) {
             const y1 = y(base[i] + d[i]);
             ctx.fillRect(x0, y1, x1 - x0, y(base[i]) - y1);
           }
         } else {
           // A 1.8 px line through many minutes of one column covers their range: draw that.
           ctx.fillStyle = colour;
-          for (const [, x0, x1, i0, i1] of idx.bars) {
+          for (const [, x0, x1, i0, i1] of dense[r]) {
             // From the previous column's last minute on, so neighbouring columns join up.
             const from0 = i0 > a ? i0 - 1 : i0;
             let lo = d[from0];
@@ -483,15 +464,15 @@ function draw() {
       }
       ctx.beginPath();
       if (stackMode) {
-        ctx.moveTo(x(idx[0]), y(base[idx[0]] + d[idx[0]]));
-        for (let j = 1; j < idx.length; j++) ctx.lineTo(x(idx[j]), y(base[idx[j]] + d[idx[j]]));
-        for (let j = idx.length - 1; j >= 0; j--) ctx.lineTo(x(idx[j]), y(base[idx[j]]));
+        ctx.moveTo(x(a), y(base[a] + d[a]));
+        for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(base[i] + d[i]));
+        for (let i = b; i >= a; i--) ctx.lineTo(x(i), y(base[i]));
         ctx.closePath();
         ctx.fillStyle = colour + "cc";
         ctx.fill();
       } else {
-        ctx.moveTo(x(idx[0]), y(d[idx[0]]));
-        for (let j = 1; j < idx.length; j++) ctx.lineTo(x(idx[j]), y(d[idx[j]]));
+        ctx.moveTo(x(a), y(d[a]));
+        for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(d[i]));
         ctx.strokeStyle = colour;
         ctx.lineWidth = 1.8;
         ctx.stroke();
