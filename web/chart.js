@@ -363,7 +363,8 @@ function draw() {
   }
   const top = 30;
   const bottom = 30;
-  const pw = width - left - right;
+  // A window narrower than its margins still gets a plot of one pixel rather than a negative one.
+  const pw = Math.max(1, width - left - right);
   const ph = height - top - bottom;
 
   // Stored minutes sit side by side; every break is marked below.
