@@ -11,47 +11,34 @@
 namespace sapwell::testing {
 
 class RecordingShell : public Shell {
-public:
-    struct Timer {
-        double interval;
-        double tolerance;
-        std::function<void()> action;
-    };
-
+  public:
     std::vector<std::string> statusTexts;
     std::string tooltip;
     std::vector<MenuEntries> menus;  // every presented menu, oldest first
-    std::map<TimerId, Timer> timers;
-    std::vector<std::string> chartPages;
-    std::vector<std::string> chartTitles;
+    std::map<TimerId, std::function<void()>> timers;
     int hides = 0;
     std::vector<std::string> revealed;
-    int quits = 0;
-    bool alwaysShown = false;
 
     void setStatusText(const std::string& text) override { statusTexts.push_back(text); }
     void setTooltip(const std::string& text) override { tooltip = text; }
     void presentMenu(const MenuEntries& entries) override { menus.push_back(entries); }
-    bool menuAlwaysShown() const override { return alwaysShown; }
-    TimerId scheduleRepeating(double intervalS, double toleranceS,
-                              std::function<void()> action) override {
-        const TimerId id = nextId_++;
-        timers[id] = Timer{intervalS, toleranceS, std::move(action)};
-        return id;
+    TimerId scheduleRepeating(double, double, std::function<void()> action) override {
+        timers[nextId_] = std::move(action);
+        return nextId_++;
     }
     void cancelTimer(TimerId id) override { timers.erase(id); }
-    void loadChart(const std::string& html) override { chartPages.push_back(html); }
-    void showChart(const std::string& title) override { chartTitles.push_back(title); }
+    void loadChart(const std::string&) override {}
+    void showChart(const std::string&) override {}
     void hideChart() override { ++hides; }
     void reveal(const std::string& path) override { revealed.push_back(path); }
-    void quit() override { ++quits; }
+    void quit() override {}
 
     void fire(TimerId id) {
-        auto action = timers.at(id).action;
+        auto action = timers.at(id);  // a copy: the action may cancel its own timer
         action();
     }
 
-private:
+  private:
     TimerId nextId_ = 1;
 };
 
