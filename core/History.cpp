@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "Text.hpp"
 
@@ -160,68 +160,6 @@ bool readWhole(const fs::path& p, std::string& out) {
     ::close(fd);
     return ok;
 }
-
-// Per-name sums over a window: an open-addressing table keyed by views of the stored names,
-// which outlive the call. A day's window touches some 35,000 items, so no copies and no nodes.
-class NameSums {
-public:
-    NameSums() : slots_(64) {}
-
-    void add(std::string_view name, std::uint64_t value) {
-        const std::size_t h = hashName(name);
-        std::size_t i = h & (slots_.size() - 1);
-        for (;; i = (i + 1) & (slots_.size() - 1)) {
-            Slot& s = slots_[i];
-            if (!s.used) {
-                s = Slot{name, value, h, true};
-                if (++count_ * 4 > slots_.size()) grow();
-                return;
-            }
-            if (s.hash == h && s.name.size() == name.size() &&
-                std::memcmp(s.name.data(), name.data(), name.size()) == 0) {
-                s.sum = saturatingAdd(s.sum, value);
-                return;
-            }
-        }
-    }
-
-    NamedAmounts take() const {
-        NamedAmounts out;
-        out.reserve(count_);
-        for (const Slot& s : slots_)
-            if (s.used) out.emplace_back(std::string(s.name), s.sum);
-        return out;
-    }
-
-private:
-    // FNV-1a: names are short, and an inline loop beats a library call per item here.
-    static std::size_t hashName(std::string_view name) {
-        std::uint64_t h = 14695981039346656037ull;
-        for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
-        return static_cast<std::size_t>(h ^ (h >> 29));
-    }
-
-    struct Slot {
-        std::string_view name;
-        std::uint64_t sum = 0;
-        std::size_t hash = 0;
-        bool used = false;
-    };
-
-    void grow() {
-        std::vector<Slot> old(slots_.size() * 2);
-        old.swap(slots_);
-        for (const Slot& s : old) {
-            if (!s.used) continue;
-            std::size_t i = s.hash & (slots_.size() - 1);
-            while (slots_[i].used) i = (i + 1) & (slots_.size() - 1);
-            slots_[i] = s;
-        }
-    }
-
-    std::vector<Slot> slots_;
-    std::size_t count_ = 0;
-};
 
 }  // namespace
 
@@ -376,18 +314,16 @@ void History::load(std::int64_t now) {
         if (parsed->second == metric_) buckets_.push_back(std::move(parsed->first));
     }
 
-    if (!std::is_sorted(buckets_.begin(), buckets_.end(),
-                        [](const Bucket& a, const Bucket& b) { return a.minute < b.minute; }))
-        std::stable_sort(buckets_.begin(), buckets_.end(),
-                         [](const Bucket& a, const Bucket& b) { return a.minute < b.minute; });
+    // A file is normally in order already; sorting it anyway would move every bucket.
+    auto byMinute = [](const Bucket& a, const Bucket& b) { return a.minute < b.minute; };
+    if (!std::is_sorted(buckets_.begin(), buckets_.end(), byMinute))
+        std::stable_sort(buckets_.begin(), buckets_.end(), byMinute);
     persisted_ = static_cast<int>(buckets_.size());
 
     // Compact once the dead lines outnumber the live ones, so the file stays near eight days.
     if (access_ == Access::readWrite && dropped > kept.size()) {
         std::string out;
-        std::size_t total = 0;
-        for (auto l : kept) total += l.size() + 1;
-        out.reserve(total);
+        out.reserve(bytes.size());
         for (auto l : kept) {
             out += l;
             out += '\n';
@@ -485,20 +421,29 @@ void History::setBattery(std::optional<double> pct, std::optional<ChargeState> s
 
 Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const std::int64_t cutoff = cutoffFor(now, minutes);
-    NameSums sums;
+    // Keyed by views of the stored names, which outlive the call: no copies per item.
+    std::unordered_map<std::string_view, std::uint64_t> sums;
+    sums.reserve(256);
+    auto add = [&sums](std::string_view name, std::uint64_t value) {
+        auto& sum = sums[name];
+        sum = saturatingAdd(sum, value);
+    };
     double awake = 0;
     for (auto it = buckets_.rbegin(); it != buckets_.rend() && it->minute >= cutoff; ++it) {
         awake += it->awakeS;
-        for (const auto& [name, value] : it->items) sums.add(name, value);
+        for (const auto& [name, value] : it->items) add(name, value);
     }
     if (curMinute_ >= cutoff) {
         awake += curAwake_;
-        for (const auto& [name, value] : curItems_) sums.add(name, value);
+        for (const auto& [name, value] : curItems_) add(name, value);
     }
     Aggregate agg;
     agg.awakeS = awake;
-    agg.totals = sums.take();
-    for (const auto& item : agg.totals) agg.grandTotal = saturatingAdd(agg.grandTotal, item.second);
+    agg.totals.reserve(sums.size());
+    for (const auto& [name, sum] : sums) {
+        agg.totals.emplace_back(std::string(name), sum);
+        agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
+    }
     std::sort(agg.totals.begin(), agg.totals.end(), before);
     return agg;
 }
