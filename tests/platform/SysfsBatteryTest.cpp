@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Battery.hpp"
@@ -12,108 +13,55 @@
 namespace sapwell::platform {
 namespace {
 
-using testing::TempDir;
+using S = ChargeState;
 
-struct Node {
-    std::string name;
-    std::string uevent;
-    std::string typeFile;  // written as the `type` attribute when not empty
-};
-
-struct TreeCase {
-    const char* label;
-    std::vector<Node> nodes;
-    std::optional<double> pct;
-    std::optional<ChargeState> state;
-    std::optional<double> mj;
-};
-
-const std::string chargeBattery =
-    "POWER_SUPPLY_NAME=BAT0\nPOWER_SUPPLY_TYPE=Battery\nPOWER_SUPPLY_STATUS=Discharging\n"
-    "POWER_SUPPLY_PRESENT=1\nPOWER_SUPPLY_VOLTAGE_MIN_DESIGN=11400000\n"
-    "POWER_SUPPLY_VOLTAGE_NOW=12100000\nPOWER_SUPPLY_CHARGE_FULL_DESIGN=5000000\n"
-    "POWER_SUPPLY_CHARGE_FULL=4000000\nPOWER_SUPPLY_CHARGE_NOW=3000000\nPOWER_SUPPLY_CAPACITY=75\n";
-// 57 Wh full at a design voltage of 11.4 V.
-const std::string energyBattery =
-    "POWER_SUPPLY_NAME=BAT1\nPOWER_SUPPLY_TYPE=Battery\nPOWER_SUPPLY_STATUS=Charging\n"
-    "POWER_SUPPLY_VOLTAGE_MIN_DESIGN=11400000\nPOWER_SUPPLY_ENERGY_FULL_DESIGN=60000000\n"
-    "POWER_SUPPLY_ENERGY_FULL=57000000\nPOWER_SUPPLY_ENERGY_NOW=28500000\nPOWER_SUPPLY_CAPACITY=50\n";
-const std::string mouse =
-    "POWER_SUPPLY_NAME=hidpp_battery_0\nPOWER_SUPPLY_TYPE=Battery\nPOWER_SUPPLY_SCOPE=Device\n"
-    "POWER_SUPPLY_STATUS=Discharging\nPOWER_SUPPLY_CAPACITY=12\n";
-const std::string adapterOnline = "POWER_SUPPLY_NAME=AC\nPOWER_SUPPLY_TYPE=Mains\nPOWER_SUPPLY_ONLINE=1\n";
-const std::string adapterOffline = "POWER_SUPPLY_NAME=AC\nPOWER_SUPPLY_TYPE=Mains\nPOWER_SUPPLY_ONLINE=0\n";
-const std::string usbOnline = "POWER_SUPPLY_NAME=ucsi\nPOWER_SUPPLY_TYPE=USB\nPOWER_SUPPLY_ONLINE=1\n";
-
-std::string withStatus(std::string uevent, const std::string& status) {
-    const auto at = uevent.find("STATUS=") + 7;
-    return uevent.replace(at, uevent.find('\n', at) - at, status);
+std::string uevent(std::initializer_list<std::string> lines) {
+    std::string out;
+    for (const auto& l : lines) out += "POWER_SUPPLY_" + l + "\n";
+    return out;
 }
 
-// 4 Ah at 11.4 V: 4000 * 11400 * 3.6 mJ.
+std::string battery(const std::string& status) {  // 4 Ah full, design voltage 11.4 V
+    return uevent({"TYPE=Battery", "STATUS=" + status, "VOLTAGE_MIN_DESIGN=11400000", "VOLTAGE_NOW=12100000",
+                   "CHARGE_FULL_DESIGN=5000000", "CHARGE_FULL=4000000", "CAPACITY=75"});
+}
+const std::string energyBattery = uevent({"TYPE=Battery", "STATUS=Charging", "CAPACITY=50",
+    "VOLTAGE_MIN_DESIGN=11400000", "ENERGY_FULL_DESIGN=60000000", "ENERGY_FULL=57000000"});
+const std::string mouse = uevent({"TYPE=Battery", "SCOPE=Device", "STATUS=Discharging", "CAPACITY=12"});
+const std::string acOn = uevent({"TYPE=Mains", "ONLINE=1"}), acOff = uevent({"TYPE=Mains", "ONLINE=0"});
+const std::string usbOn = uevent({"TYPE=USB", "ONLINE=1"});
 constexpr double chargeMJ = 4000.0 * 11400.0 * 3.6;
-constexpr double energyMJ = 57'000'000.0 * 3.6;  // 57 Wh = 205.2 kJ
+constexpr double energyMJ = 57'000'000.0 * 3.6;  // 57 Wh
 
-class SysfsTreeTest : public ::testing::TestWithParam<TreeCase> {};
-
-TEST_P(SysfsTreeTest, PropertiesDriveTheGauge) {
-    const auto& c = GetParam();
-    TempDir root;
-    for (const auto& n : c.nodes) {
-        root.write(n.name + "/uevent", n.uevent);
-        if (!n.typeFile.empty()) root.write(n.name + "/type", n.typeFile);
+TEST(SysfsBattery, FixtureTrees) {
+    using Files = std::vector<std::pair<std::string, std::string>>;  // folder and uevent, or a file
+    const std::string bat = battery("Discharging");
+    const struct { const char* label; Files files; BatterySnapshot snap; std::optional<double> mj; } cases[] = {
+        {"ChargeBased", {{"AC", acOff}, {"BAT0", bat}}, {75.0, S::discharging}, chargeMJ},
+        {"EnergyBased", {{"AC", acOn}, {"BAT1", energyBattery}}, {50.0, S::charging}, energyMJ},
+        {"NoBattery", {{"AC", acOn}}, BatterySnapshot::none, std::nullopt},
+        // Listed before the real battery, so only its scope keeps it out.
+        {"Peripheral", {{"AC", acOff}, {"BAT0", mouse}, {"BAT1", bat}}, {75.0, S::discharging}, chargeMJ},
+        {"NotChargingOnAC", {{"AC", acOn}, {"BAT0", battery("Not charging")}}, {75.0, S::acPower}, chargeMJ},
+        {"OnlineUsb", {{"AC", acOff}, {"BAT0", bat}, {"ucsi", usbOn}}, {75.0, S::acPower}, chargeMJ},
+        {"OfflineAdapterWins", {{"AC", acOff}, {"BAT0", battery("Charging")}}, {75.0, S::discharging}, chargeMJ},
+        {"NoAdapterFull", {{"BAT0", battery("Full")}}, {75.0, S::acPower}, chargeMJ},
+        {"NoAdapterCharging", {{"BAT0", battery("Charging")}}, {75.0, S::charging}, chargeMJ},
+        {"NoAdapterDischarging", {{"BAT0", bat}}, {75.0, S::discharging}, chargeMJ},
+        {"TypeFromAttributeFile", {{"BAT0", uevent({"CAPACITY=40"})}, {"BAT0/type", "Battery\n"}},
+         {40.0, S::discharging}, std::nullopt},
+        {"EmptyBaySkipped", {{"BAT0", uevent({"TYPE=Battery", "PRESENT=0"})}, {"BAT1", energyBattery}},
+         {50.0, S::charging}, energyMJ},
+    };
+    for (const auto& c : cases) {
+        testing::TempDir root;
+        for (const auto& [name, text] : c.files) root.write(name.find('/') < name.size() ? name : name + "/uevent", text);
+        SysfsBattery source(root.path());
+        EXPECT_EQ(Battery::snapshot(source), c.snap) << c.label;
+        // An absent capacity reads as -1 on both sides.
+        EXPECT_NEAR(Battery::capacityMJ(source).value_or(-1), c.mj.value_or(-1), c.mj.value_or(1) * 1e-3) << c.label;
     }
-    SysfsBattery source(root.path());
-    const BatterySnapshot snap = Battery::snapshot(source);
-    EXPECT_EQ(snap.pct, c.pct);
-    EXPECT_EQ(snap.state, c.state);
-    const auto mj = Battery::capacityMJ(source);
-    ASSERT_EQ(mj.has_value(), c.mj.has_value());
-    if (mj) {
-        EXPECT_NEAR(*mj, *c.mj, 1e-3 * *c.mj);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sysfs, SysfsTreeTest,
-    ::testing::Values(
-        TreeCase{"ChargeBasedOnBattery", {{"AC", adapterOffline, ""}, {"BAT0", chargeBattery, ""}},
-                 75.0, ChargeState::discharging, chargeMJ},
-        TreeCase{"EnergyBasedCharging", {{"AC", adapterOnline, ""}, {"BAT1", energyBattery, ""}},
-                 50.0, ChargeState::charging, energyMJ},
-        TreeCase{"NoBattery", {{"AC", adapterOnline, ""}}, std::nullopt, std::nullopt, std::nullopt},
-        TreeCase{"EmptyTree", {}, std::nullopt, std::nullopt, std::nullopt},
-        TreeCase{"PeripheralBeforeRealBatteryIsSkipped",
-                 {{"AC", adapterOffline, ""}, {"BAT0", chargeBattery, ""}, {"a_mouse", mouse, ""}},
-                 75.0, ChargeState::discharging, chargeMJ},
-        TreeCase{"OnlyAPeripheral", {{"hid", mouse, ""}}, std::nullopt, std::nullopt, std::nullopt},
-        TreeCase{"NotChargingBehindOnlineAdapter",
-                 {{"AC", adapterOnline, ""}, {"BAT0", withStatus(chargeBattery, "Not charging"), ""}},
-                 75.0, ChargeState::acPower, chargeMJ},
-        TreeCase{"OnlineUsbCountsAsExternal", {{"AC", adapterOffline, ""}, {"BAT0", chargeBattery, ""},
-                                               {"ucsi", usbOnline, ""}},
-                 75.0, ChargeState::acPower, chargeMJ},
-        TreeCase{"AdapterOfflineOverridesChargingStatus",
-                 {{"AC", adapterOffline, ""}, {"BAT0", withStatus(chargeBattery, "Charging"), ""}},
-                 75.0, ChargeState::discharging, chargeMJ},
-        TreeCase{"NoAdapterNodeFullMeansExternal", {{"BAT0", withStatus(chargeBattery, "Full"), ""}},
-                 75.0, ChargeState::acPower, chargeMJ},
-        TreeCase{"NoAdapterNodeCharging", {{"BAT0", withStatus(chargeBattery, "Charging"), ""}},
-                 75.0, ChargeState::charging, chargeMJ},
-        TreeCase{"NoAdapterNodeDischarging", {{"BAT0", chargeBattery, ""}}, 75.0, ChargeState::discharging,
-                 chargeMJ},
-        TreeCase{"TypeFromAttributeFileOnOldKernels",
-                 {{"BAT0", "POWER_SUPPLY_CAPACITY=40\nPOWER_SUPPLY_STATUS=Discharging\n", "Battery\n"}},
-                 40.0, ChargeState::discharging, std::nullopt},
-        TreeCase{"EmptyBayBeforeRealBattery",
-                 {{"BAT0", "POWER_SUPPLY_TYPE=Battery\nPOWER_SUPPLY_PRESENT=0\n", ""},
-                  {"BAT1", energyBattery, ""}},
-                 50.0, ChargeState::charging, energyMJ}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-TEST(SysfsBattery, MissingRootIsNoBattery) {
-    SysfsBattery source("/nonexistent/power_supply");
-    EXPECT_EQ(source.properties(), std::nullopt);
+    EXPECT_EQ(SysfsBattery("/nonexistent/power_supply").properties(), std::nullopt);
 }
 
 TEST(PowerSupply, UeventParsingAndUnits) {
@@ -122,28 +70,16 @@ TEST(PowerSupply, UeventParsingAndUnits) {
         "POWER_SUPPLY_CAPACITY=abc\nPOWER_SUPPLY_CHARGE_FULL=4000000\nPOWER_SUPPLY_VOLTAGE_NOW=12000000");
     EXPECT_EQ(ev.at("NAME"), "BAT0");
     EXPECT_EQ(ev.at("MODEL_NAME"), "5B10W=13930");
-    EXPECT_EQ(integerValue(ev, "CAPACITY"), std::nullopt);
-    EXPECT_EQ(integerValue(ev, "VOLTAGE_NOW"), 12'000'000);
-
     const PropertyMap props = batteryProperties(ev, std::nullopt);
     EXPECT_FALSE(props.count("CurrentCapacity"));  // not a number: no primary level
     EXPECT_EQ(std::get<double>(props.at("NominalChargeCapacity")), 4000.0);
-    // No design voltage: the present voltage stands in.
-    EXPECT_EQ(std::get<double>(props.at("Voltage")), 12000.0);
+    EXPECT_EQ(std::get<double>(props.at("Voltage")), 12000.0);  // no design voltage: the present one
     EXPECT_EQ(std::get<bool>(props.at("ExternalConnected")), false);
-    EXPECT_EQ(std::get<bool>(props.at("IsCharging")), false);
-}
 
-TEST(PowerSupply, ChargeNowIsTheFallbackLevel) {
-    const Uevent ev = parseUevent("POWER_SUPPLY_CHARGE_NOW=1000000\nPOWER_SUPPLY_CHARGE_FULL=4000000\n");
-    EXPECT_EQ(Battery::snapshot(batteryProperties(ev, false)).pct, 25.0);
-}
-
-TEST(PowerSupply, EnergyWithoutAnyVoltageGivesNoCapacity) {
-    const Uevent ev = parseUevent("POWER_SUPPLY_ENERGY_FULL=57000000\nPOWER_SUPPLY_VOLTAGE_MIN_DESIGN=0\n");
-    const PropertyMap props = batteryProperties(ev, false);
-    EXPECT_FALSE(props.count("NominalChargeCapacity"));
-    EXPECT_EQ(Battery::capacityMJ(props), std::nullopt);
+    // Without a percentage the present charge gives the level; energy without a voltage, nothing.
+    auto of = [](std::initializer_list<std::string> l) { return batteryProperties(parseUevent(uevent(l)), false); };
+    EXPECT_EQ(Battery::snapshot(of({"CHARGE_NOW=1000000", "CHARGE_FULL=4000000"})).pct, 25.0);
+    EXPECT_FALSE(of({"ENERGY_FULL=57000000", "VOLTAGE_MIN_DESIGN=0"}).count("NominalChargeCapacity"));
 }
 
 }  // namespace
