@@ -1,4 +1,4 @@
-// Shared helpers: crafted histories, pages from the real binary's dump or the generator, and a browser.
+// Crafted histories, pages from the real binary's dump or the generator, and a browser.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -7,25 +7,22 @@ import path from 'node:path';
 import { after, before, it } from 'node:test';
 import { chromium } from 'playwright-core';
 
-// The dump keeps eight days back from the real clock: data starts 8 days minus one hour ago.
+// The dump keeps eight days back from the real clock, so data starts 8 days minus one hour ago.
 export const NOW = Math.floor(Date.now() / 60000) * 60;
 export const T0 = NOW - 8 * 86400 + 3600;
 
 const tempDir = () => fs.mkdtempSync(path.join(os.tmpdir(), 'sapwell-web-'));
 const write = (file, lines) => (fs.mkdirSync(path.dirname(file), { recursive: true }),
-  fs.writeFileSync(file, lines.map((l) => l + '\n').join('')));
+  fs.writeFileSync(file, lines.map((l) => l + '\n').join('')), file);
 
-// One history line: minute, tag, awake, items, battery ("pct:state" or "-").
+// A history line (battery "pct:state" or "-"); minutes() makes `count` of them 60 s (+ gapBefore(k)) apart.
 export const line = (minute, tag, items, bat = '-', awake = 60) => [minute, tag, awake.toFixed(1),
   Object.entries(items).map(([n, v]) => `${n}=${v}`).join(','), bat].join('\t');
-
-// Minutes 60 s apart with `items(k)` and `bat(k)`; `gapBefore(k)` adds seconds before minute k.
 export function minutes(count, tag, items, { t0 = T0, bat = () => '-', gapBefore = () => 0 } = {}) {
   let t = t0 - 60;
   return Array.from({ length: count }, (_, k) => line(t += 60 + gapBefore(k), tag, items(k), bat(k)));
 }
 
-// The real binary's dump of a crafted history, with its own data and temporary folders.
 export function dumpPage(lines, { lang = 'en' } = {}) {
   const dir = tempDir();
   write(path.join(dir, 'Sapwell', 'history.tsv'), lines);
@@ -33,21 +30,18 @@ export function dumpPage(lines, { lang = 'en' } = {}) {
     env: { ...process.env, XDG_DATA_HOME: dir, TMPDIR: tempDir(), SAPWELL_LANG: lang, HOME: dir } }).trim();
 }
 
-// An energy page with a chosen capacity (mJ, null for none) through the generator.
+// An energy page with a chosen capacity (mJ, null for none), which this machine cannot record.
 export function genPage(lines, { capacity = 216000000, bundles = {} } = {}) {
-  const dir = tempDir();
-  const [hist, bfile, file] = ['history.tsv', 'bundles.tsv', 'page.html'].map((f) => path.join(dir, f));
-  write(hist, lines);
-  write(bfile, Object.entries(bundles).map(([n, p]) => `${n}\t${p}`));
+  const [hist, bfile, file] = ((d) => ['history.tsv', 'bundles.tsv', 'page.html'].map((f) => path.join(d, f)))(tempDir());
   const now = (lines.length ? Number(lines.at(-1).split('\t')[0]) : T0) + 120;
-  fs.writeFileSync(file, execFileSync(process.env.SAPWELL_PAGEGEN,
-    [hist, 'energy', String(capacity ?? '-'), 'en', String(now), bfile], { maxBuffer: 64 << 20 }));
-  return file;
+  return write(file, [execFileSync(process.env.SAPWELL_PAGEGEN, [write(hist, lines), 'energy', String(capacity ?? '-'), 'en',
+    String(now), write(bfile, Object.entries(bundles).map(([n, p]) => `${n}\t${p}`))], { maxBuffer: 64 << 20 })]);
 }
 
-// Records canvas text and dashed strokes, and counts alert() calls an injected script would make.
-function canvasSpy() {
-  Object.assign(window, { __texts: [], __dashes: 0, __pwned: 0, alert: () => { window.__pwned++; } });
+// Records canvas text and dashed strokes, counts alert() calls an injected script would make, and can stub the host.
+function instrument(stub) {
+  Object.assign(window, { __texts: [], __dashes: 0, __pwned: 0, __posts: [], alert: () => { window.__pwned++; } });
+  if (stub) window.webkit = { messageHandlers: { sapwell: { postMessage: (m) => window.__posts.push(m) } } };
   const P = CanvasRenderingContext2D.prototype, { fillText, stroke } = P;
   P.fillText = function (...a) {
     window.__texts.push({ text: String(a[0]), font: this.font, align: this.textAlign }); return fillText.apply(this, a);
@@ -55,26 +49,21 @@ function canvasSpy() {
   P.stroke = function (...args) { window.__dashes += this.getLineDash().length ? 1 : 0; return stroke.apply(this, args); };
 }
 
-const hostStub = () => Object.assign(window, { __posts: [],
-  webkit: { messageHandlers: { sapwell: { postMessage: (m) => window.__posts.push(m) } } } });
-
-// One browser per test file. withPage(file, opts, check) opens the page, runs the check, then insists
-// the page stayed quiet: no console errors, no requests, no injected script. test() makes the page in the test.
+// One browser per test file; withPage() runs a check, then insists on no console errors, requests or injected script.
 export function useBrowser() {
   let browser;
-  before(async () => { browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--headless',
-    '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync'] }); });
+  before(async () => { browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--headless', '--no-sandbox',
+    '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'] }); });
   after(() => browser.close());
   const withPage = async (file, { colorScheme = 'light', stub = false } = {}, check) => {
     const context = await browser.newContext({ viewport: { width: 1100, height: 900 }, deviceScaleFactor: 1, colorScheme });
+    const [page, problems] = [await context.newPage(), []];
     try {
-      const [page, problems] = [await context.newPage(), []];
       page.on('console', (m) => ['error', 'warning'].includes(m.type()) && problems.push(m.text()));
       page.on('pageerror', (e) => problems.push(e.message));
       page.on('dialog', (d) => { problems.push('dialog: ' + d.message()); d.dismiss(); });
       page.on('request', (r) => r.url() !== 'file://' + file && problems.push('request: ' + r.url()));
-      for (const script of stub ? [canvasSpy, hostStub] : [canvasSpy]) await page.addInitScript(script);
+      await page.addInitScript(instrument, stub);
       await page.goto('file://' + file).then(() => check(page));
       if (await page.evaluate(() => window.__pwned)) problems.push('an injected script ran');
       assert.deepEqual(problems, []);
@@ -83,12 +72,10 @@ export function useBrowser() {
   return { withPage, test: (title, file, check, opts) => it(title, () => withPage(file(), opts, check)) };
 }
 
-// Redraws and returns the canvas texts and dashed strokes of that drawing.
 export const redraw = (page) => page.evaluate(() => (Object.assign(window, { __texts: [], __dashes: 0 }), draw(),
   { texts: window.__texts, dashes: window.__dashes }));
 
-// Asserts the canvas colour at CSS pixel (x, y): `hex` (null: any) with `alpha` (±3, or [lo, hi]).
-// Reads through a copy, so the page's own context is never read back.
+// Asserts the colour at CSS pixel (x, y): `hex` (null: any), `alpha` ±3 or [lo, hi]; a copy keeps the page's context unread.
 export async function expectPixel(page, x, y, hex, alpha = 255, tol = 3) {
   const px = await page.evaluate(([px, py]) => {
     const c = Object.assign(document.createElement('canvas'), { width: 1, height: 1 }).getContext('2d');
@@ -101,13 +88,11 @@ export async function expectPixel(page, x, y, hex, alpha = 255, tol = 3) {
   return px;
 }
 
-export const tableRows = (page) =>
-  page.$$eval('#tb tr', (trs) => trs.map((tr) => Array.from(tr.cells).map((c) => c.textContent)));
+export const tableRows = (page) => page.$$eval('#tb tr', (trs) => trs.map((tr) => Array.from(tr.cells).map((c) => c.textContent)));
 
-// Moves the pointer over the canvas at stored index i of the current drawing; returns the tooltip.
+// Points at stored index i of the current drawing; returns the tooltip.
 export async function hoverIndex(page, i) {
-  const [x, y] = await page.evaluate((k) => ((r) => [r.left + layout.x(k), r.top + 100])(
-    document.getElementById('c').getBoundingClientRect()), i);
-  await page.mouse.move(x, y);
+  await page.mouse.move(...await page.evaluate((k) => ((r) => [r.left + layout.x(k), r.top + 100])(
+    document.getElementById('c').getBoundingClientRect()), i));
   return page.$eval('#tip', (t) => ({ text: t.innerText, opacity: t.style.opacity }));
 }
