@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <string>
-#include <vector>
 
 #include "TempDir.hpp"
 
@@ -15,24 +13,22 @@ namespace {
 
 constexpr std::uint64_t maxU64 = std::numeric_limits<std::uint64_t>::max();
 constexpr std::int64_t t0 = 1733400000 / 60 * 60;
+using Names = std::vector<std::string>;
 
-Bucket minute(std::int64_t index, NamedAmounts items, std::optional<double> pct = std::nullopt,
-              std::optional<ChargeState> state = std::nullopt) {
-    return {t0 + index * 60, 60, std::move(items), pct, state};
+Bucket minute(std::int64_t i, NamedAmounts items, std::optional<double> pct = {}, std::optional<ChargeState> s = {}) {
+    return {t0 + i * 60, 60, std::move(items), pct, s};
 }
 
+// The script stays valid UTF-8, and no ASCII byte can end the literal or the script.
 TEST(JsonString, EscapesMarkupAndControlsAndRepairsInvalidUtf8) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", R"("")"}, {"a\"b\\c\td<b>", R"("a\"b\\c\td\u003cb\u003e")"},
-        {"\n\r\x07\x1b\x1f\x7f", "\"\\n\\r\\u0007\\u001b\\u001f\x7f\""},
-        {std::string("a\0b", 3), R"("a\u0000b")"}, {"&</x>", R"("\u0026\u003c/x\u003e")"},
-        {"a\u2028b Почта 微信 bad\uFFFDname", "\"a\u2028b Почта 微信 bad\uFFFDname\""},  // as JSON
-        {"a\xff" "b", "\"a\uFFFDb\""}, {"\xc3", "\"\uFFFD\""}};  // the script stays valid UTF-8
+        {"", R"("")"}, {"a\"b\\c\td<b>", R"("a\"b\\c\td\u003cb\u003e")"}, {"&</x>", R"("\u0026\u003c/x\u003e")"},
+        {"\n\r\x07\x1b\x1f\x7f", "\"\\n\\r\\u0007\\u001b\\u001f\x7f\""}, {std::string("a\0b", 3), R"("a\u0000b")"},
+        {"a\u2028b Почта 微信 bad\uFFFDname", "\"a\u2028b Почта 微信 bad\uFFFDname\""},
+        {"a\xff" "b", "\"a\uFFFDb\""}, {"\xc3", "\"\uFFFD\""}};
     for (const auto& [in, out] : cases) EXPECT_EQ(jsonString(in), out) << in;
-}
-
-TEST(JsonString, NoAsciiByteEscapesTheLiteral) {
-    const auto all = [] { std::string s; for (int c = 1; c < 128; ++c) s += char(c); return s; }();
+    std::string all;
+    for (int c = 1; c < 128; ++c) all += char(c);
     const std::string body = jsonString(all).substr(1, jsonString(all).size() - 2);
     for (std::size_t i = 0, run = 0; i < body.size(); run = body[i] == '\\' ? run + 1 : 0, ++i) {
         EXPECT_TRUE(static_cast<unsigned char>(body[i]) >= 0x20 && !strchr("<>&", body[i])) << i;
@@ -47,12 +43,11 @@ TEST(JsonEncoders, SeriesBundlesAndBattery) {
               R"({"name":"x","v":[18446744073709551615]}])");
     EXPECT_EQ(jsonBundles({{"微信", "/W"}, {"apple", "/a"}, {"Zed", "/Z&"}, {"Ärger", "/\"<x>"}}),
               R"({"Zed":"/Z\u0026","apple":"/a","Ärger":"/\"\u003cx\u003e","微信":"/W"})");
-    using C = ChargeState;
+    using C = ChargeState;  // a point needs both parts, and finite
     const std::tuple<std::optional<double>, std::optional<C>, std::string> bats[] = {
-        {87.46, C::discharging, R"({"p":87.5,"s":"d"})"},
-        {100.0, C::acPower, R"({"p":100.0,"s":"a"})"}, {0.04, C::charging, R"({"p":0.0,"s":"c"})"},
-        {55.0, std::nullopt, "null"}, {std::nullopt, C::charging, "null"},  // need both
-        {std::nan(""), C::discharging, "null"}, {INFINITY, C::discharging, "null"}};  // not JSON
+        {87.46, C::discharging, R"({"p":87.5,"s":"d"})"}, {100.0, C::acPower, R"({"p":100.0,"s":"a"})"},
+        {0.04, C::charging, R"({"p":0.0,"s":"c"})"}, {55.0, {}, "null"}, {{}, C::charging, "null"},
+        {std::nan(""), C::discharging, "null"}, {INFINITY, C::discharging, "null"}};
     for (const auto& [pct, state, out] : bats)
         EXPECT_EQ(jsonBat({minute(0, {}), minute(1, {}, pct, state)}), "[null," + out + "]");
 }
@@ -60,19 +55,17 @@ TEST(JsonEncoders, SeriesBundlesAndBattery) {
 // "old" was busy long ago only and still ranks first; "Beta" and "alpha" tie for eighth place
 // and uppercase sorts first; totals saturate instead of wrapping.
 TEST(TopNames, HeaviestOverTheWholeHistoryTiesByNameSumsSaturate) {
-    const auto top8 = [](const std::vector<Bucket>& b) { return Chart::topNames(b, 8); };
     NamedAmounts items = {{"alpha", 50}, {"Beta", 30}};
     for (int a = 1; a < 7; ++a) items.push_back({"a" + std::to_string(a), 100u - a});
-    EXPECT_EQ(top8({minute(0, {{"old", 999}}), minute(1, items), minute(2, {{"Beta", 20}})}),
-              (std::vector<std::string>{"old", "a1", "a2", "a3", "a4", "a5", "a6", "Beta"}));
-    EXPECT_EQ(top8({minute(0, {{"huge", maxU64}, {"b", 9}}), minute(1, {{"huge", 5}})}),
-              (std::vector<std::string>{"huge", "b"}));
+    EXPECT_EQ(Chart::topNames({minute(0, {{"old", 999}}), minute(1, items), minute(2, {{"Beta", 20}})}, 8),
+              (Names{"old", "a1", "a2", "a3", "a4", "a5", "a6", "Beta"}));
+    EXPECT_EQ(Chart::topNames({minute(0, {{"huge", maxU64}, {"b", 9}}), minute(1, {{"huge", 5}})}, 8),
+              (Names{"huge", "b"}));
 }
 
-TEST(BuildSeries, AlignsCurvesToStoredMinutesAndSumsTheRest) {
+TEST(BuildSeries, AlignsCurvesToStoredMinutesAndSumsTheRest) {  // a gap has no position
     const std::vector<Bucket> buckets = {minute(0, {{"Mail", 0}, {"x", 4}, {"y", 1}}),
-                                         minute(1, {{"Mail", 1520}, {"z", 0}}),  // a gap has no
-                                         minute(5, {{"Mail", 37}, {"y", maxU64}})};  // position
+        minute(1, {{"Mail", 1520}, {"z", 0}}), minute(5, {{"Mail", 37}, {"y", maxU64}})};
     EXPECT_EQ(Chart::buildSeries(buckets, {"Mail"}, "другие"),
               (std::vector<Series>{{"Mail", {0, 1520, 37}}, {"другие", {5, 0, maxU64}}}));
     // The order given; a name never seen gets zeros; a rest of zeros only is no curve.
@@ -86,10 +79,8 @@ std::string build(const std::vector<Bucket>& buckets, std::optional<double> capa
     testing::TempDir dir;
     std::string file, out;
     for (const auto& b : buckets) file += serialize(b, Metric::energy);
-    const History history(Metric::energy, t0 + 3600, dir.write("history.tsv", file),
-                          History::Access::readOnly);
-    const auto page =
-        Chart::build(history, Metric::energy, capacity, t0 + 3600, {{"M", "/M"}}, Lang::en);
+    const History history(Metric::energy, t0 + 3600, dir.write("history.tsv", file), History::Access::readOnly);
+    const auto page = Chart::build(history, Metric::energy, capacity, t0 + 3600, {{"M", "/M"}}, Lang::en);
     for (const std::string name : {"LABELS", "SERIES", "BAT", "TO_PCT", "HAS_BATTERY", "BUNDLES"}) {
         const auto from = page.find("\nconst " + name + " = ") + name.size() + 10;
         out += (out.empty() ? "" : " ") + page.substr(from, page.find(";\n", from) - from);
@@ -108,17 +99,13 @@ TEST(ChartBuild, TenAppsGiveEightCurvesAndTheRest) {
     std::vector<Bucket> buckets;
     for (std::uint64_t m = 0; m < 2; ++m) {
         NamedAmounts items;
-        for (std::uint64_t a = 0; a < 10; ++a)
-            items.push_back({"a" + std::to_string(a), 90 - a * 10 + m});
+        for (std::uint64_t a = 0; a < 10; ++a) items.push_back({"a" + std::to_string(a), 90 - a * 10 + m});
         buckets.push_back(minute(m, items, 80.0 - m, ChargeState::discharging));
     }
-    const std::string series = jsonSeries(
-        {{"a0", {90, 91}}, {"a1", {80, 81}}, {"a2", {70, 71}}, {"a3", {60, 61}}, {"a4", {50, 51}},
-         {"a5", {40, 41}}, {"a6", {30, 31}}, {"a7", {20, 21}}, {"other", {10, 12}}});
-    EXPECT_EQ(build(buckets, 216000000.0),
-              "[" + std::to_string(t0) + "," + std::to_string(t0 + 60) + "] " + series +
-                  R"( [{"p":80.0,"s":"d"},{"p":79.0,"s":"d"}] 4.6296296296296297e-07 true)"
-                  R"( {"M":"/M"})");
+    const std::string series = jsonSeries({{"a0", {90, 91}}, {"a1", {80, 81}}, {"a2", {70, 71}}, {"a3", {60, 61}},
+        {"a4", {50, 51}}, {"a5", {40, 41}}, {"a6", {30, 31}}, {"a7", {20, 21}}, {"other", {10, 12}}});
+    EXPECT_EQ(build(buckets, 216000000.0), "[" + std::to_string(t0) + "," + std::to_string(t0 + 60) + "] " + series +
+                  R"( [{"p":80.0,"s":"d"},{"p":79.0,"s":"d"}] 4.6296296296296297e-07 true {"M":"/M"})");
 }
 
 }  // namespace

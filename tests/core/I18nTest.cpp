@@ -12,35 +12,33 @@ namespace {
 constexpr Lang en = Lang::en, de = Lang::de, ru = Lang::ru, zh = Lang::zh;
 
 TEST(Lang, ParsesLanguageAndLocaleCodes) {
-    const std::pair<std::string, std::optional<Lang>> cases[] = {
-        {"de_CH", de}, {"zh-Hans-CN", zh}, {"zh_TW", zh}, {"zh-Hant", zh}, {"-ru", ru},
-        {"__en--US", en}, {"", {}}, {"_", {}}, {"EN", {}}, {"pt-BR", {}}, {"eng", {}}, {"C", {}}};
+    const std::pair<std::string, std::optional<Lang>> cases[] = {{"de_CH", de}, {"zh-Hans-CN", zh}, {"zh_TW", zh},
+        {"zh-Hant", zh}, {"-ru", ru}, {"__en--US", en}, {"", {}}, {"_", {}}, {"EN", {}}, {"pt-BR", {}}, {"eng", {}}, {"C", {}}};
     for (const auto& [code, lang] : cases) EXPECT_EQ(Lang::from(code), lang) << '"' << code << '"';
 }
 
 TEST(Lang, DetectsOverrideThenPosixOrderOfNonEmptyLocaleVariablesThenEnglish) {
-    const std::pair<std::string, Lang> cases[] = {{"LANG=fr_FR", en}, {"SAPWELL_LANG= LANG=de", de},
-        {"LANG=C.UTF-8", en}, {"SAPWELL_LANG=fr LANG=de_DE", de}, {"LC_ALL=POSIX LANG=de_DE", en},
-        {"LANG=ru@latin", ru}, {"LC_ALL= LC_MESSAGES=ru LANG=de", ru}, {"LANG=de.UTF-8", de},
-        {"SAPWELL_LANG=de LANG=ru_RU", de}, {"", en}, {"LC_ALL=zh_CN LC_MESSAGES=ru LANG=de", zh}};
+    const std::pair<std::string, Lang> cases[] = {{"LANG=fr_FR", en}, {"SAPWELL_LANG= LANG=de", de}, {"", en},
+        {"LANG=C.UTF-8", en}, {"SAPWELL_LANG=fr LANG=de_DE", de}, {"LC_ALL=POSIX LANG=de_DE", en}, {"LANG=ru@latin", ru},
+        {"LC_ALL= LC_MESSAGES=ru LANG=de", ru}, {"LANG=de.UTF-8", de}, {"SAPWELL_LANG=de LANG=ru_RU", de},
+        {"LC_ALL=zh_CN LC_MESSAGES=ru LANG=de", zh}};
     for (const auto& [vars, lang] : cases) {
-        testing::FakeEnvironment env;
+        testing::FakeEnvironment env;  // "K=v K2=v2"
         std::istringstream in(vars);
         for (std::string k, v; getline(in, k, '=') && getline(in, v, ' ');) env.vars[k] = v;
         EXPECT_EQ(Lang::detect(env), lang) << vars;
     }
 }
 
-TEST(StringTable, EveryTextIsPresentWellFormedAndComposed) {
+TEST(StringTable, EveryTextIsPresentWellFormedAndComposed) {  // only runtimeEstimate holds "{t}", once
     for (S key : allKeys())
         for (std::size_t col = 0; const std::string_view text : table(key)) {
             const auto at = text.find("{t}");
             EXPECT_TRUE(!text.empty() && text::nfc(text) == text && text.find("...") == text.npos &&
                         t(Lang::all[col++], key) == text && text.find('{', at + 1) == text.npos &&
                         (at != text.npos) == (key == S::runtimeEstimate)) << int(key) << " " << col;
-#if !defined(__APPLE__)
-            for (std::string_view word : {"Finder", "macOS", "Mac ", "\u8bbf\u8fbe"})
-                EXPECT_EQ(text.find(word), text.npos) << text;
+#if !defined(__APPLE__)  // the Linux build names its own platform
+            for (std::string_view word : {"Finder", "macOS", "Mac ", "\u8bbf\u8fbe"}) EXPECT_EQ(text.find(word), text.npos) << text;
 #endif
         }
 }
@@ -48,15 +46,13 @@ TEST(StringTable, EveryTextIsPresentWellFormedAndComposed) {
 TEST(StringTable, SpecialCharactersAreTheExactCodePointsEscapedHere) {
     using enum S;
     const std::tuple<Lang, S, std::string> cases[] = {
-#if !defined(__APPLE__)  // the Linux build names its own platform
-        {en, clickToReveal, "Click to show in the file manager"},
-        {en, systemProcess, "Linux system process \u2014 no separate app"},
+#if !defined(__APPLE__)
+        {en, clickToReveal, "Click to show in the file manager"}, {en, systemProcess, "Linux system process \u2014 no separate app"},
         {zh, cpuProxy, "CPU 时间替代值\uff1a此计算机不提供按应用的能耗数据"},
 #endif
-        {ru, wattHour, "Вт\u00b7ч"}, {en, openChart, "Open Chart\u2026"},
-        {en, unitMicrowatt, "\u00b5W"}, {en, chartWindowTitle, "Sapwell \u2014 Battery Usage"},
-        {ru, batteryCapacity, "\u0401мкость батареи"}, {zh, noBattery, "无电池\uff0c指标"},
-        {zh, runtimeEstimate, "仅进程最多可用 {t}\uff08不含屏幕\uff09"}};
+        {ru, wattHour, "Вт\u00b7ч"}, {en, openChart, "Open Chart\u2026"}, {en, unitMicrowatt, "\u00b5W"},
+        {en, chartWindowTitle, "Sapwell \u2014 Battery Usage"}, {ru, batteryCapacity, "\u0401мкость батареи"},
+        {zh, noBattery, "无电池\uff0c指标"}, {zh, runtimeEstimate, "仅进程最多可用 {t}\uff08不含屏幕\uff09"}};
     for (const auto& [lang, key, text] : cases) EXPECT_EQ(t(lang, key), text);
 }
 
