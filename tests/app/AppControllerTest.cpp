@@ -8,14 +8,14 @@
 namespace sapwell {
 namespace {
 
+using namespace std::string_literals;
+
 PropertyMap onBattery(double pct, bool charging = false) {
-    return {{"DesignCapacity", 5000.0},      {"Voltage", 11400.0},
-            {"CurrentCapacity", pct},        {"MaxCapacity", 100.0},
-            {"ExternalConnected", charging}, {"IsCharging", charging}};
+    return {{"DesignCapacity", 5000.0}, {"Voltage", 11400.0},         {"CurrentCapacity", pct},
+            {"MaxCapacity", 100.0},     {"ExternalConnected", charging}, {"IsCharging", charging}};
 }
 
-class AppControllerTest : public ::testing::Test {
-  protected:
+struct AppControllerTest : ::testing::Test {
     testing::TempDir dir;
     testing::FakeProcessTable procs;
     testing::FakeClocks clocks;
@@ -25,34 +25,30 @@ class AppControllerTest : public ::testing::Test {
     testing::RecordingShell shell;
     std::unique_ptr<AppController> app;
 
-    AppControllerTest() {
+    AppControllerTest() {  // Mail's CPU time before the first pass is not counted
         env.vars = {{"XDG_DATA_HOME", dir.path().string()}, {"SAPWELL_LANG", "en"}};
-        procs.add(10, {std::nullopt, 0, "/opt/Mail.app/Contents/MacOS/Mail", "Mail"});
+        procs.add(10, {std::nullopt, 5'000'000'000, "/opt/Mail.app/Contents/MacOS/Mail", "Mail"});
         procs.add(20, {std::nullopt, 0, "/opt/tools/kworker", "kworker"});
+        battery.props = onBattery(80);
     }
     void start() {
-        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15.0});
+        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}});
         app->launch();
     }
-    // `seconds` awake, during which Mail uses `ms` of CPU time; then the sampling timer fires.
-    void tick(std::uint64_t ms, double seconds = 15) {
+    void tick(std::uint64_t ms, double seconds = 15) {  // Mail's CPU in `seconds`, then a tick
         *procs.procs[10].cpuNS += ms * 1'000'000;
         clocks.advance(seconds);
         shell.fire(shell.timers.begin()->first);
     }
     std::uint64_t mailTotal() const {
-        for (const auto& [name, v] : app->history().window(wholeSeconds(clocks.wall), 1440).totals)
-            if (name == "Mail") return v;
-        return 0;
+        const auto totals = app->history().window(wholeSeconds(clocks.wall), 1440).totals;
+        return std::map(totals.begin(), totals.end())["Mail"];
     }
 };
 
 TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurvivesRestart) {
-    battery.props = onBattery(80);
-    procs.procs[10].cpuNS = 5'000'000'000;  // used before the first pass: not counted
     start();
-    EXPECT_EQ(shell.tooltip,
-              "Sapwell\n/opt/sapwell\n" + (dir.path() / "Sapwell/history.tsv").string());
+    EXPECT_EQ(shell.tooltip, "Sapwell\n/opt/sapwell\n" + (dir / "Sapwell/history.tsv").string());
     tick(1500);
     EXPECT_EQ(shell.statusTexts.back(), "10% CPU");
     battery.props = onBattery(81, true);
@@ -63,9 +59,8 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     EXPECT_EQ(app->units().chargeState, ChargeState::charging);
     EXPECT_EQ(shell.statusTexts.size(), titles + 1);
     tick(600);
-    EXPECT_EQ(mailTotal(), 2100u);  // and the next pass adds again
-    app->terminate();               // long before any flush
-    app->terminate();               // a second request writes nothing twice
+    EXPECT_EQ(mailTotal(), 2100u);        // and the next pass adds again
+    app->terminate(), app->terminate();  // long before any flush; the second writes nothing
     app.reset();
     start();
     const auto buckets = app->history().allBuckets();
@@ -75,7 +70,6 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     battery.props.reset();
     tick(10);
     EXPECT_FALSE(app->units().chargeState.has_value());
-    EXPECT_TRUE(app->units().batteryMJ.has_value());  // the capacity is read once, at start
 }
 
 TEST_F(AppControllerTest, FlushesAtTicksSixtySecondsApartOrWhenTheClockGoesBack) {
@@ -91,49 +85,30 @@ TEST_F(AppControllerTest, FlushesAtTicksSixtySecondsApartOrWhenTheClockGoesBack)
     EXPECT_EQ(app->lastFlush(), wholeSeconds(clocks.wall));
 }
 
-TEST_F(AppControllerTest, RefreshTimerAtMostOneAndNoneAfterClosing) {
+// At most one refresh timer, none after closing; the page may only reveal paths it was given.
+TEST_F(AppControllerTest, MenuRefreshTimerAndRevealingOnlyKnownBundles) {
     start();
     for (int round = 0; round < 2; ++round) {
-        app->menuWillOpen();
-        app->menuWillOpen();  // a second open without a close in between
-        ASSERT_EQ(shell.timers.size(), 2u);
+        app->menuWillOpen(), app->menuWillOpen();  // a second open without a close in between
         const auto shown = shell.menus.size();
-        shell.fire(shell.timers.rbegin()->first);
-        EXPECT_EQ(shell.menus.size(), shown + 1);  // rebuilt in place while open
-        app->menuDidClose();
-        app->menuDidClose();
+        shell.fire(shell.timers.rbegin()->first);  // rebuilt in place while open
+        EXPECT_EQ(std::pair(shell.timers.size(), shell.menus.size()), std::pair(2ul, shown + 1));
+        app->menuDidClose(), app->menuDidClose();
         EXPECT_EQ(shell.timers.size(), 1u);
     }
-    app.reset();
-    EXPECT_TRUE(shell.timers.empty());  // nothing can fire into a destroyed controller
-}
-
-// The page may only reveal paths this controller put into it.
-TEST_F(AppControllerTest, RowsAndPageMessagesRevealOnlyKnownBundles) {
-    start();
     *procs.procs[20].cpuNS += 300'000'000;
     tick(900);
     const MenuEntries menu = app->rebuildMenu();
     EXPECT_EQ(menu.at(2).tooltip, "Linux system process \u2014 no separate app");
-    app->perform(menu[1]);
-    app->perform(menu[2]);
-    EXPECT_EQ(shell.revealed, std::vector<std::string>{"/opt/Mail.app"});
+    app->perform(menu[1]), app->perform(menu[2]);  // only Mail has a bundle
     app->openChart();
-    const std::tuple<MessageBody, int, std::vector<std::string>> cases[] = {
-        {std::string("close"), 1, {}},
-        {std::string("/opt/Mail.app"), 0, {"/opt/Mail.app"}},
-        {std::string("/etc/passwd"), 0, {}},
-        {std::string("/opt/Mail.app/../../etc"), 0, {}},
-        {42.0, 0, {}},
-        {OtherMessage{}, 0, {}},
-    };
-    for (const auto& [body, hides, revealed] : cases) {
-        shell.hides = 0;
-        shell.revealed.clear();
+    for (const MessageBody& body : std::vector<MessageBody>{"close"s, "/opt/Mail.app"s,
+             "/etc/passwd"s, 42.0, "/opt/Mail.app/../../etc"s, OtherMessage{}})
         app->receive(body);
-        EXPECT_EQ(std::pair(shell.hides, shell.revealed), std::pair(hides, revealed))
-            << body.index();
-    }
+    EXPECT_EQ(shell.hides, 1);
+    EXPECT_EQ(shell.revealed, std::vector<std::string>(2, "/opt/Mail.app"));  // row, then page
+    app.reset();
+    EXPECT_TRUE(shell.timers.empty());  // nothing can fire into a destroyed controller
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "ChildProcess.hpp"
 #include "TempDir.hpp"
@@ -7,13 +6,8 @@
 namespace sapwell {
 namespace {
 
-using namespace std::literals;
 namespace fs = std::filesystem;
 using testing::TempDir;
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 class ChartDumpBinary : public ::testing::Test {
   protected:
@@ -23,19 +17,19 @@ class ChartDumpBinary : public ::testing::Test {
     auto dump(std::vector<std::string> args = {"--dump-chart"}, const fs::path& tmpDir = {},
               const char* stdoutPath = nullptr) -> std::pair<std::optional<int>, std::string> {
         args.insert(args.begin(), SAPWELL_BINARY);
-        testing::ChildProcess run(args, {{"PATH", "/usr/bin:/bin"}, {"SAPWELL_LANG", "en"},
-                                         {"XDG_DATA_HOME", data.path()},
-                                         {"TMPDIR", tmpDir.empty() ? tmp.path() : tmpDir}},
+        testing::ChildProcess run(args, {"PATH=/usr/bin:/bin", "SAPWELL_LANG=en",
+                                         "XDG_DATA_HOME=" + data.path().string(),
+                                         "TMPDIR=" + (tmpDir.empty() ? tmp.path() : tmpDir).string()},
                                   stdoutPath);
-        return {run.wait(20s), run.out() + "|" + run.err()};  // in this order
+        return {run.wait(), run.out() + "|" + run.err()};  // in this order
     }
 };
 
 TEST_F(ChartDumpBinary, EmptyHistoryGivesACompleteOwnerOnlyPageAndNothingElse) {
     EXPECT_EQ(dump(), std::pair(std::optional(0), page.string() + "\n|"));
     const std::string html = TempDir::read(page);
-    EXPECT_TRUE(html.starts_with("<!DOCTYPE html>") && has(html, "const SERIES = [];\n") &&
-                has(html, "</html>"));
+    EXPECT_TRUE(html.starts_with("<!DOCTYPE html>") && html.ends_with("</html>\n") &&
+                html.find("const SERIES = [];\n") != html.npos);
     EXPECT_EQ(fs::status(page).permissions() & fs::perms::all,  // it lists the user's applications
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), {}), 1);  // no temporary file left
@@ -44,32 +38,27 @@ TEST_F(ChartDumpBinary, EmptyHistoryGivesACompleteOwnerOnlyPageAndNothingElse) {
 
 TEST_F(ChartDumpBinary, OnlyTheExactSwitchAnywhereSelectsTheDump) {
     const std::pair<std::vector<std::string>, bool> cases[] = {
-        {{"--verbose", "x", "--dump-chart"}, true}, {{"--dump-chart", "--later"}, true},
+        {{"--verbose", "--dump-chart", "--later"}, true},
         {{"--dump-chartX", "--help"}, false},  // "--help" ends the other modes at once
-        {{"--dump-chart=", "--help"}, false}, {{"-dump-chart", "--help"}, false}};
+        {{"-dump-chart", "--help"}, false}};
     for (const auto& [args, dumps] : cases) {
         fs::remove(page);
-        const auto [status, output] = dump(args);
-        EXPECT_EQ(fs::exists(page), dumps) << args[0];
-        EXPECT_EQ(output == page.string() + "\n|", dumps) << args[0] << ": " << output;
+        EXPECT_EQ(dump(args).second == page.string() + "\n|" && fs::exists(page), dumps) << args[0];
     }
 }
 
+// The history is only read; a symlink planted at the page's path is replaced, not followed.
 TEST_F(ChartDumpBinary, ReadsTheHistoryWithoutTouchingItAndReplacesAPlantedSymlink) {
-    std::string file;
-    for (int m = 3; m >= 1; --m)
-        file += std::to_string((std::time(nullptr) / 60 - m) * 60) +
-                "\tcpu_ms\t60\tHostile</script>=700,Почта=300\t-\n";
+    const std::string file = std::to_string((std::time(nullptr) / 60 - 1) * 60) +
+                             "\tcpu_ms\t60\tHostile</script>=700,Почта=300\t-\n";
     const auto history = data.write("Sapwell/history.tsv", file);
     const auto before = fs::last_write_time(history);
-    const auto victim = tmp.write("victim.txt", "keep");
-    fs::create_symlink(victim, page);
+    fs::create_symlink(tmp.write("victim.txt", "keep"), page);
     ASSERT_EQ(dump().first, 0);
     EXPECT_TRUE(TempDir::read(history) == file && fs::last_write_time(history) == before);
-    EXPECT_TRUE(TempDir::read(victim) == "keep" && !fs::is_symlink(page));
-    const std::string html = TempDir::read(page);
-    EXPECT_TRUE(has(html, R"({"name":"Hostile\u003c/script\u003e","v":[700,700,700]})")) << html;
-    EXPECT_TRUE(has(html, R"({"name":"Почта","v":[300,300,300]})"));
+    EXPECT_TRUE(TempDir::read(tmp / "victim.txt") == "keep" && !fs::is_symlink(page));
+    EXPECT_NE(TempDir::read(page).find(R"({"name":"Hostile\u003c/script\u003e","v":[700]})"),
+              std::string::npos);
 }
 
 // A failure prints nothing on standard output, one line on standard error, and exits 1.

@@ -1,7 +1,5 @@
 #pragma once
 
-// A shell that records what the controller asks of it; tests fire its timers by hand.
-
 #include <map>
 #include <string>
 #include <vector>
@@ -10,12 +8,13 @@
 
 namespace sapwell::testing {
 
-class RecordingShell : public Shell {
+class RecordingShell : public Shell {  // records the controller's calls; tests fire the timers
   public:
     std::vector<std::string> statusTexts;
     std::string tooltip;
     std::vector<MenuEntries> menus;  // every presented menu, oldest first
     std::map<TimerId, std::function<void()>> timers;
+    TimerId nextId = 1;
     int hides = 0;
     std::vector<std::string> revealed;
 
@@ -23,8 +22,7 @@ class RecordingShell : public Shell {
     void setTooltip(const std::string& text) override { tooltip = text; }
     void presentMenu(const MenuEntries& entries) override { menus.push_back(entries); }
     TimerId scheduleRepeating(double, double, std::function<void()> action) override {
-        timers[nextId_] = std::move(action);
-        return nextId_++;
+        return timers[nextId] = std::move(action), nextId++;
     }
     void cancelTimer(TimerId id) override { timers.erase(id); }
     void loadChart(const std::string&) override {}
@@ -32,14 +30,7 @@ class RecordingShell : public Shell {
     void hideChart() override { ++hides; }
     void reveal(const std::string& path) override { revealed.push_back(path); }
     void quit() override {}
-
-    void fire(TimerId id) {
-        auto action = timers.at(id);  // a copy: the action may cancel its own timer
-        action();
-    }
-
-  private:
-    TimerId nextId_ = 1;
+    void fire(TimerId id) { std::function(timers.at(id))(); }  // a copy: it may cancel its timer
 };
 
 }  // namespace sapwell::testing

@@ -1,9 +1,11 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
 
 #include "Fakes.hpp"
 #include "MenuText.hpp"
+#include "TempDir.hpp"
 #include "TerminalShell.hpp"
 
 namespace sapwell {
@@ -11,14 +13,11 @@ namespace {
 
 TEST(TerminalText, CutsToWidthBetweenWholeCharacters) {
     const std::tuple<std::string, int, std::string> cases[] = {
-        {"Safari", 6, "Safari"},
-        {"Safari", 5, "Safa\u2026"},
-        {"Safari", 0, ""},
+        {"Safari", 6, "Safari"}, {"Safari", 5, "Safa\u2026"}, {"Safari", 0, ""},
         {"\u5FAE\u4FE1\u5FAE\u4FE1", 5, "\u5FAE\u4FE1\u2026"},  // wide characters count 2
         {"\u5FAE\u4FE1\u5FAE\u4FE1", 4, "\u5FAE\u2026"},        // never half a character
         {"Cafe\u0301 Noir", 6, "Cafe\u0301 \u2026"},            // the accent stays with its e
-        {"\U0001F469\u200D\U0001F4BB dev", 4, "\U0001F469\u200D\U0001F4BB \u2026"},
-    };
+        {"\U0001F469\u200D\U0001F4BB dev", 4, "\U0001F469\u200D\U0001F4BB \u2026"}};
     for (const auto& [text, columns, want] : cases) {
         EXPECT_EQ(cutToWidth(text, columns), want) << text << " @" << columns;
         EXPECT_LE(displayWidth(want), columns) << text;
@@ -28,29 +27,17 @@ TEST(TerminalText, CutsToWidthBetweenWholeCharacters) {
 // Names come from other programs: no escape sequence of theirs may reach the terminal.
 TEST(TerminalText, ControlCharactersAndBadBytesCannotReachTheTerminal) {
     EXPECT_EQ(terminalSafe("evil\x1b[2Jname\x07"), "evil\uFFFD[2Jname\uFFFD");
-    EXPECT_EQ(terminalSafe("a\xC2\x9B"
-                           "31mb"),
-              "a\uFFFD31mb");  // C1 CSI
+    EXPECT_EQ(terminalSafe("a\xC2\x9B" "31mb"), "a\uFFFD31mb");  // C1 CSI
     EXPECT_EQ(terminalSafe("bad\xFF\xFEutf8"), "bad\uFFFD\uFFFDutf8");
     EXPECT_EQ(cutToWidth("x\x1b]0;title\x07", 40), "x\uFFFD]0;title\uFFFD");
 }
 
-struct Pipe {
-    int fd[2] = {-1, -1};
-    Pipe() { EXPECT_EQ(pipe2(fd, O_CLOEXEC | O_NONBLOCK), 0); }
-    ~Pipe() { close(fd[0]), close(fd[1]); }
-    std::string drain() const {  // what was written so far; far less than the pipe holds
-        std::string out(65536, '\0');
-        out.resize(std::size_t(std::max<ssize_t>(read(fd[0], out.data(), out.size()), 0)));
-        return out;
-    }
-};
-
 TEST(TerminalShell, FrameStylesCutsAndKeepsTheKeysOnAShortScreen) {
     EventLoop loop;
     testing::FakeEnvironment env;
-    Pipe in, out;
-    TerminalShell shell(loop, env, in.fd[0], out.fd[1]);
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), std::fclose);
+    const int fd = fileno(file.get());  // neither end is a terminal
+    TerminalShell shell(loop, env, fd, fd);
     shell.setStatusText("12% CPU");
     const auto entry = [](MenuEntry::Kind kind, std::string text = "", std::string key = "") {
         MenuEntry e;
@@ -68,8 +55,8 @@ TEST(TerminalShell, FrameStylesCutsAndKeepsTheKeysOnAShortScreen) {
     const std::string keys = "\x1b[2mg Open Chart\u2026   q Quit\x1b[0m";
     EXPECT_EQ(shell.frame(30, 24), top + "\n\x1b[2mCollected: 3 min\x1b[0m\n\n" + keys);
     EXPECT_EQ(shell.frame(30, 6), top + "\n" + keys);  // the figure and the keys stay
-    EXPECT_EQ(out.drain(),  // not a terminal: a plain block per menu, commands left out
-              "Sapwell \u2014 12% CPU\nNow \u2014 12% CPU\n"
+    EXPECT_EQ(testing::TempDir::read("/proc/self/fd/" + std::to_string(fd)),
+              "Sapwell \u2014 12% CPU\nNow \u2014 12% CPU\n"  // a plain block, no commands
               "     1. A very long application name \u2014 9%\n\nCollected: 3 min\n\n");
 }
 
