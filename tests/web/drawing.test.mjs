@@ -81,15 +81,6 @@ test('each period button cuts the chart and the table at the same first minute; 
     }
   });
 
-it('the last battery state chooses watts (charging, mains) or percent (discharging, none)', async () => {
-  for (const [state, mode] of [['a', 'watt'], ['c', 'watt'], ['d', 'pct'], [null, 'pct']]) {
-    const bat = (k) => (state === null ? '-' : k === 9 ? `80.0:${state}` : k < 5 ? '81.0:d' : '-');
-    await withPage(genPage(energy(10, () => ({ App: 600 }), { bat })), {}, async (page) => assert.deepEqual(
-      [await page.evaluate(() => unitMode), ...await shown(page, '#unitGroup', '#bat-legend'), await page.$eval(
-        '#unitGroup .active', (b) => b.id)], [mode, 'flex', state ? 'flex' : 'none', mode === 'pct' ? 'btnPct' : 'btnWatt']));
-  }
-});
-
 test('watt figures take a prefix, percent figures do not, and the switch redraws table and axis', () => genPage(energy(3,
   (k) => (k ? { Small: 558 } : { Big: 5400000, Tiny: 1800, Small: 558 }), { bat: () => '50.0:a' }), { capacity: 3600000 }),
 async (page) => {  // 100 % of this battery is 3,600,000 mJ
@@ -102,14 +93,16 @@ async (page) => {  // 100 % of this battery is 3,600,000 mJ
   assert.ok((await redraw(page)).texts.some((t) => t.text === 'W'));  // about 90 W: no prefix
 });
 
-// All at 50 %: the line runs through the middle, in each state's colour.
-it('the battery level has its own padded axis: 47.5–52.5 around 50, 93.6–98.9 when narrow, 95–100 when full', async () => {
-  for (const [bat, ends] of [[(k) => (k < 20 ? '50.0:d' : '50.0:c'), '47.5% 52.5%'],
-    [(k) => (k % 2 ? '96.4:d' : '96.1:d'), '93.6% 98.9%'], [() => '100.0:d', '95.0% 100.0%']]) {
+// The last state picks watts (charging, mains) or percent (discharging, none); the level has its own padded axis.
+it('the battery chooses the unit and has its own axis: 47.5–52.5 around 50, 93.6–98.9 when narrow, 95–100 when full', async () => {
+  for (const [bat, ends, mode] of [[(k) => (k < 20 ? '50.0:d' : '50.0:c'), '47.5% 52.5%', 'watt'],
+    [(k) => (k % 2 ? '96.4:d' : '96.1:d'), '93.6% 98.9%', 'pct'], [() => '100.0:a', '95.0% 100.0%', 'watt'], [() => '-', '', 'pct']]) {
     await withPage(genPage(energy(40, () => ({ App: 600 }), { bat })), {}, async (page) => {
       const right = (await redraw(page)).texts.filter((t) => /^\d+\.\d%$/.test(t.text) && t.align === 'left').map((t) => t.text);
-      assert.deepEqual([right.length, right[0] + ' ' + right.at(-1)], [5, ends]);
-      if (!ends.startsWith('47.5')) return;
+      assert.deepEqual([right.length ? `${right.length} ${right[0]} ${right.at(-1)}` : '', await page.evaluate(() => unitMode),
+        ...await shown(page, '#unitGroup', '#bat-legend'), await page.$eval('#unitGroup .active', (b) => b.id)],
+      [ends && '5 ' + ends, mode, 'flex', ends ? 'flex' : 'none', mode === 'pct' ? 'btnPct' : 'btnWatt'], ends);
+      if (!ends.startsWith('47.5')) return;  // all at 50 %: the line runs through the middle in each state's colour
       await page.click('#btnLine');
       const g = await geometry(page, 10, 30);
       await expectPixel(page, g.x0, Math.round(g.top + g.ph / 2) - 1, '#ef4444');
