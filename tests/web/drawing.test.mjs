@@ -22,13 +22,11 @@ test('an empty history draws the brand mark and the no-data word, and no rows or
 test('one label without a battery: a 2 px bar stacked, a 2 px square as lines, joules, no battery parts',
   () => genPage(energy(1, () => ({ Mail: 10000 }), { bat: () => '70.0:d' }), { capacity: null }), async (page) => {
     const g = await geometry(page), [x, y] = [Math.floor(g.x0), g.top + g.ph * 0.4];  // off the grid lines
-    await expectPixel(page, x, y, RED, 0xcc);
-    await expectPixel(page, x + 3, y, null, 0);
+    for (const spot of [[x, y, RED, 0xcc], [x + 3, y, null, 0]]) await expectPixel(page, ...spot);
     assert.deepEqual([g.x0, ...await shown(page, '#unitGroup', '#bat-legend'), (await tableRows(page))[0][1]],
       [g.mid, 'none', 'none', '10.0 J']);
     await page.click('#btnLine');
-    await expectPixel(page, x, g.top, RED);  // the value is the axis maximum
-    await expectPixel(page, x, y, null, 0);
+    for (const spot of [[x, g.top, RED], [x, y, null, 0]]) await expectPixel(page, ...spot);  // the value is the axis maximum
     assert.ok(!(await redraw(page)).texts.some((t) => t.text.endsWith('%')));
   });
 
@@ -36,8 +34,7 @@ for (const count of [30, 3000]) {  // point by point; more minutes than pixel co
   test(`stacked areas sit on each other by name from the bottom; lines leave the area below empty (${count} minutes)`,
     () => dumpPage(cpu(count, () => ({ Alpha: 2000, Beta: 2000 }))), async (page) => {
       const g = await geometry(page, -1);
-      await expectPixel(page, g.x0, g.top + g.ph * 0.7, RED, 0xcc);
-      await expectPixel(page, g.x0, g.top + g.ph * 0.3, BLUE, 0xcc);
+      for (const [f, hex] of [[0.7, RED], [0.3, BLUE]]) await expectPixel(page, g.x0, g.top + g.ph * f, hex, 0xcc);
       await page.click('#btnLine');
       await expectPixel(page, g.x0, g.top + g.ph * 0.7, null, 0);
       await expectPixel(page, g.x0, Math.round(g.top) - 1, BLUE, [151, 255], 20);  // the later curve on top, antialiased
@@ -105,8 +102,7 @@ it('the battery chooses the unit and has its own axis: 47.5–52.5 around 50, 93
       if (!ends.startsWith('47.5')) return;  // all at 50 %: the line runs through the middle in each state's colour
       await page.click('#btnLine');
       const g = await geometry(page, 10, 30);
-      await expectPixel(page, g.x0, Math.round(g.top + g.ph / 2) - 1, '#ef4444');
-      await expectPixel(page, g.x1, Math.round(g.top + g.ph / 2) - 1, '#22c55e');
+      for (const [x, hex] of [[g.x0, '#ef4444'], [g.x1, '#22c55e']]) await expectPixel(page, x, Math.round(g.top + g.ph / 2) - 1, hex);
     });
   }
 });
