@@ -143,6 +143,16 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
+// Creates a folder and any missing parents, for the user alone; false when it still is not there.
+bool makeFolders(const fs::path& folder) {
+    fs::path p;
+    for (const auto& part : folder) {
+        p /= part;
+        if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
 bool readWhole(const fs::path& p, std::string& out) {
     const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -356,7 +366,14 @@ bool History::rewrite(const std::string& bytes) {
 }
 
 bool History::append(const std::string& bytes) {
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The folder was removed while running: make it again rather than lose every minute until
+    // the next start.
+    const fs::path folder = path_.parent_path();
+    if (fd < 0 && errno == ENOENT && !folder.empty() && makeFolders(folder)) {
+        if (syncWrites_) syncFolder(folder.parent_path());
+        fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    }
     if (fd < 0) return false;
     bool ok = false;
     struct stat st {};

@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <algorithm>
 #include <cmath>
 #include <csignal>
-#include <filesystem>
 #include <limits>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "Fakes.hpp"
 #include "TempDir.hpp"
@@ -25,10 +21,8 @@ constexpr std::int64_t eightDays = 691200;
 constexpr std::uint64_t u64max = std::numeric_limits<std::uint64_t>::max();
 const std::string E = "\tenergy_mj\t";
 
-Bucket bucket(std::int64_t m, double awake, NamedAmounts items = {}, std::optional<double> pct = {},
-              std::optional<S> state = {}) {
-    return {m, awake, std::move(items), pct, state};
-}
+Bucket B(std::int64_t m, double awake, NamedAmounts items = {}, std::optional<double> pct = {},
+         std::optional<S> state = {}) { return {m, awake, std::move(items), pct, state}; }
 
 std::string line(std::int64_t minute, const std::string& rest, const char* tag = "energy_mj") {
     return std::to_string(minute) + "\t" + tag + "\t" + rest + "\n";
@@ -36,31 +30,30 @@ std::string line(std::int64_t minute, const std::string& rest, const char* tag =
 
 TEST(HistoryLine, SerializeExactBytes) {
     const struct { Bucket b; std::string expected; Metric m = Metric::energy; } cases[] = {
-        {bucket(T, 58.3, {{"Safari", 12345}, {"Mail", 678}}, 87.5, S::discharging),
+        {B(T, 58.3, {{"Safari", 12345}, {"Mail", 678}}, 87.5, S::discharging),
          "1733400000" + E + "58.3\tSafari=12345,Mail=678\t87.5:d\n"},
-        {bucket(T, 60, {{"a", 1}}, 100, S::acPower), "1733400000" + E + "60.0\ta=1\t100.0:a\n"},
-        {bucket(T, 0), "1733400000\tcpu_ms\t0.0\t\t-\n", Metric::cpuTime},
-        {bucket(T, 1.25, {}, 50), "1733400000" + E + "1.2\t\t-\n"},
-        {bucket(-60, 0.05, {{"x", u64max}}, 0, S::charging), "-60" + E + "0.1\tx=18446744073709551615\t0.0:c\n"},
+        {B(T, 0), "1733400000\tcpu_ms\t0.0\t\t-\n", Metric::cpuTime},
+        {B(-60, 0.05, {{"x", u64max}}, 0, S::charging), "-60" + E + "0.1\tx=18446744073709551615\t0.0:c\n"},
+        {B(T, 1.25, {}, 50), "1733400000" + E + "1.2\t\t-\n"},  // a level alone is no battery
         // A name that would split its line or make it unreadable is cleaned, not the minute lost.
-        {bucket(T, 1, {{"a\tb,c\nd", 2}, {"\xFF=x", 1}}), "1733400000" + E + "1.0\ta_b_c_d=2,\xEF\xBF\xBD=x=1\t-\n"},
+        {B(T, 1, {{"a\tb,c\nd", 2}, {"\xFF=x", 1}}), "1733400000" + E + "1.0\ta_b_c_d=2,\xEF\xBF\xBD=x=1\t-\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(serialize(c.b, c.m), c.expected);
+    const auto& ex = cases[0];  // the example reads back to its bucket
+    EXPECT_EQ(parseLine(ex.expected.substr(0, ex.expected.size() - 1)), std::optional(std::pair(ex.b, ex.m)));
 }
 
 TEST(HistoryLine, ParseGrammar) {
-    const struct { const char* label; std::string line; Bucket bucket; Metric metric = Metric::energy; } cases[] = {
-        {"Example", "1733400000" + E + "58.3\tSafari=12345,Mail=678\t87.5:d",
-         bucket(T, 58.3, {{"Safari", 12345}, {"Mail", 678}}, 87.5, S::discharging)},
-        {"ThreeFields", "60\tcpu_ms\t3", bucket(60, 3), Metric::cpuTime},
-        {"EmptyPiecesIgnored", "60" + E + "1\t,a=1,,b=2,\t-", bucket(60, 1, {{"a", 1}, {"b", 2}})},
-        {"SplitAtLastEquals", "60" + E + "1\tx=y=3,=5\t-", bucket(60, 1, {{"x=y", 3}, {"", 5}})},
-        {"BadBatteryTagKeepsLevel", "60" + E + "1\t\t87.5:x", bucket(60, 1, {}, 87.5)},
-        {"LevelAloneIsNoBattery", "60" + E + "1\t\t87.5", bucket(60, 1)},
-        {"EmptyColonPiecesIgnored", "60" + E + "1\t\t:87.5::c:", bucket(60, 1, {}, 87.5, S::charging)},
-        {"BadLevelKeepsState", "60" + E + "1\t\tfull:a", bucket(60, 1, {}, std::nullopt, S::acPower)},
+    const struct { std::string line; Bucket bucket; Metric metric = Metric::energy; } cases[] = {
+        {"60\tcpu_ms\t3", B(60, 3), Metric::cpuTime},  // three fields
+        {"60" + E + "1\t,a=1,,b=2,\t-", B(60, 1, {{"a", 1}, {"b", 2}})},
+        {"60" + E + "1\tx=y=3,=5\t-", B(60, 1, {{"x=y", 3}, {"", 5}})},  // the last "=" splits
+        {"60" + E + "1\t\t87.5:x", B(60, 1, {}, 87.5)},
+        {"60" + E + "1\t\t87.5", B(60, 1)},
+        {"60" + E + "1\t\t:87.5::c:", B(60, 1, {}, 87.5, S::charging)},
+        {"60" + E + "1\t\tfull:a", B(60, 1, {}, std::nullopt, S::acPower)},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseLine(c.line), std::optional(std::pair(c.bucket, c.metric))) << c.label;
+    for (const auto& c : cases) EXPECT_EQ(parseLine(c.line), std::optional(std::pair(c.bucket, c.metric))) << c.line;
     // Two fields; bad items; a foreign tag; bad minutes and awake times (NaN poisons sums); not UTF-8.
     const std::string rejected[] = {
         "60\tcpu_ms", "60" + E + "1\ta=1,b\t-", "60" + E + "1\ta=\t-", "60" + E + "1\ta=-1", "60" + E + "1\ta=1x",
@@ -72,9 +65,9 @@ TEST(HistoryLine, ParseGrammar) {
 // Whatever the reader accepts, the writer writes back as a line that reads the same (floats to
 // the one decimal the format keeps), and a second round changes nothing.
 TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
-    const std::vector<std::string> tokens = {"0", "1", "7", "60", "-", "+", ".", ".5", "e", "E5", "\t", "\t",
-        "\t", ",", ",", "=", "=", ":", "energy_mj", "cpu_ms", "d", "c", "a", "nan", "inf", "Safari", "x", " ",
-        "\xC3\xA9", "e\xCC\x81", "\xFF", "18446744073709551615", "9223372036854775807", "\r", "1e308"};
+    const char* tokens[] = {"0", "1", "7", "60", "-", "+", ".", ".5", "e", "E5", "\t", "\t", "\t", ",", ",", "=", "=",
+        ":", "energy_mj", "cpu_ms", "d", "c", "a", "nan", "inf", "Safari", "x", " ", "\xC3\xA9", "e\xCC\x81", "\xFF",
+        "18446744073709551615", "9223372036854775807", "\r", "1e308"};
     std::mt19937_64 rng(20261206);
     auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
     int accepted = 0;
@@ -83,7 +76,7 @@ TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
         for (std::size_t k = 1 + pick(i % 2 ? 24 : 4); k > 0; --k) {
             const std::size_t at = pick(in.size() + 1);
             if (pick(2) == 0 && at < in.size()) in.erase(at, 1 + pick(3));
-            else in.insert(at, tokens[pick(tokens.size())]);
+            else in.insert(at, tokens[pick(std::size(tokens))]);
         }
         const auto first = parseLine(in);
         if (!first) continue;
@@ -92,10 +85,7 @@ TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
         const auto second = parseLine(std::string_view(out).substr(0, out.size() - 1));
         ASSERT_TRUE(second && out.back() == '\n') << "input: " << in << "\nwritten: " << out;
         const Bucket &b1 = first->first, &b2 = second->first;
-        EXPECT_NEAR(b2.awakeS, b1.awakeS, 0.05 + 1e-12 * std::fabs(b1.awakeS)) << in;
-        const double pct = b1.batState ? b1.batPct.value_or(0) : 0;  // a level alone is written as none
-        EXPECT_NEAR(b2.batPct.value_or(0), pct, 0.05 + 1e-12 * std::fabs(pct)) << in;
-        // The writer keeps every other part exactly, so the same line again means the same bucket.
+        EXPECT_TRUE(std::fabs(b2.awakeS - b1.awakeS) <= 0.05 + 1e-12 * std::fabs(b1.awakeS) && b2.items == b1.items) << in;
         EXPECT_EQ(serialize(b2, second->second), out) << in;
     }
     EXPECT_GT(accepted, 1000);  // the generator must actually reach the accepting paths
@@ -103,15 +93,14 @@ TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
 
 TEST(HistoryMemory, ThirtyNamesKeepTheTwentyFourHeaviestWithNfcTieBreak) {
     History h(Metric::energy, T, {});
-    NamedAmounts deltas;
-    for (int i = 0; i < 20; ++i) deltas.emplace_back("heavy" + std::to_string(i), 1000 + i);
+    NamedAmounts deltas, want;
+    for (int i = 19; i >= 0; --i) deltas.emplace_back("heavy" + std::to_string(i), 1000 + i);
+    want = deltas;
     // Ten tie at the cut for four places; decomposed "é" sorts after "f" once composed, not before.
     for (const char* n : {"z", "y", "f", "e\xCC\x81", "b", "x", "w", "v", "c", "u"}) deltas.emplace_back(n, 5);
+    want.insert(want.end(), {{"b", 5}, {"c", 5}, {"f", 5}, {"u", 5}});
     h.add(T + 10, 1, deltas);
     h.closeMinute();
-    NamedAmounts want;
-    for (int i = 19; i >= 0; --i) want.emplace_back("heavy" + std::to_string(i), 1000 + i);
-    want.insert(want.end(), {{"b", 5}, {"c", 5}, {"f", 5}, {"u", 5}});
     EXPECT_EQ(h.buckets().at(0).items, want);
 }
 
@@ -127,12 +116,10 @@ TEST(HistoryMemory, MinutesCloseOnTheMinuteOrEarlyAndSumsSaturate) {
     h.add(T + 60, 1, {{"b", 7}});      // 12:01:00 closes the second 12:00 bucket
     h.setBattery(std::nullopt, std::nullopt);
     h.closeMinute();
-    EXPECT_EQ(h.buckets(), (std::vector<Bucket>{bucket(T, 3.5, {}, 80, S::discharging),
-                                               bucket(T, 6, {{"b", u64max}, {"a", 1}}, 79.5, S::charging),
-                                               bucket(T + 60, 1, {{"b", 7}})}));
+    EXPECT_EQ(h.buckets(), (std::vector{B(T, 3.5, {}, 80, S::discharging), B(T, 6, {{"b", u64max}, {"a", 1}}, 79.5, S::charging),
+                                       B(T + 60, 1, {{"b", 7}})}));
     const Aggregate a = h.window(T + 60, 5);
-    EXPECT_EQ(a.totals, (NamedAmounts{{"b", u64max}, {"a", 1}}));
-    EXPECT_EQ(a.grandTotal, u64max);
+    EXPECT_EQ(std::pair(a.totals, a.grandTotal), std::pair(NamedAmounts{{"b", u64max}, {"a", 1}}, u64max));
 }
 
 TEST(HistoryWindow, Boundaries) {
@@ -143,14 +130,11 @@ TEST(HistoryWindow, Boundaries) {
     const struct { std::int64_t now, minutes; std::size_t names; double awake; } cases[] = {
         {now, 5, 31, 3}, {now, 6, 32, 4},  // the bucket at now - 300 counts, the one at now - 360 not
         {now, 4, 30, 2}, {now + 1, 4, 0, 0},  // the open minute exactly at the cut, with all its names
-        {now + 86400, 5, 0, 0}, {now, std::numeric_limits<std::int64_t>::max(), 33, 5},
-    };
+        {now + 86400, 5, 0, 0}, {now, std::numeric_limits<std::int64_t>::max(), 33, 5}};
     for (const auto& c : cases) {
         const Aggregate a = h.window(c.now, c.minutes);
-        EXPECT_EQ(a.totals.size(), c.names) << c.now - now << " " << c.minutes;
-        EXPECT_EQ(a.grandTotal, c.names);
-        EXPECT_EQ(a.awakeS, c.awake);
-        EXPECT_TRUE(std::is_sorted(a.totals.begin(), a.totals.end(), heavierFirst));
+        EXPECT_EQ(std::tuple(a.totals.size(), a.grandTotal, a.awakeS), std::tuple(c.names, c.names, c.awake))
+            << c.now - now << " " << c.minutes;
     }
 }
 
@@ -169,24 +153,23 @@ TEST(HistoryDataFile, Location) {
 
 struct FileFixture : ::testing::Test {
     testing::TempDir dir;
-    fs::path file = dir / "Sapwell/history.tsv";
+    fs::path file = dir / "share/Sapwell/history.tsv";
     std::string contents() const { return testing::TempDir::read(file); }
-    void writeFile(const std::string& s) const { dir.write("Sapwell/history.tsv", s); }
+    void writeFile(const std::string& s) const { dir.write("share/Sapwell/history.tsv", s); }
+    static void addMinute(History& h, std::int64_t m, const char* name, std::uint64_t v) {
+        h.add(m, 1, {{name, v}});
+        h.closeMinute();
+    }
 };
 
-void addMinute(History& h, std::int64_t m, const std::string& name, std::uint64_t v) {
-    h.add(m, 1, {{name, v}});
-    h.closeMinute();
-}
-
-TEST_F(FileFixture, FlushCreatesAppendsAndRetriesWhenTheFolderIsUnwritable) {
+TEST_F(FileFixture, FlushCreatesAppendsRetriesAndRemakesARemovedFolder) {
     History h(Metric::energy, T, file);  // makes the folder, so the first flush creates the file
     h.add(T, 30, {{"a", 1}});
     h.add(T + 60, 30, {{"b", 2}});
     h.flush(T + 60);  // the open minute is not written
     EXPECT_EQ(contents(), line(T, "30.0\ta=1\t-"));
     fs::rename(file.parent_path(), dir / "saved");
-    dir.write("Sapwell", "in the way");  // a file where the folder should be: unwritable even for root
+    dir.write("share/Sapwell", "in the way");  // a file where the folder should be: unwritable even for root
     h.closeMinute();
     h.flush(T + 120);
     EXPECT_EQ(h.persisted(), 1);
@@ -195,7 +178,12 @@ TEST_F(FileFixture, FlushCreatesAppendsAndRetriesWhenTheFolderIsUnwritable) {
     fs::rename(dir / "saved", file.parent_path());
     h.flush(T + 180);
     EXPECT_EQ(contents(), line(T, "30.0\ta=1\t-") + line(T + 60, "30.0\tb=2\t-") + line(T + 120, "1.0\tc=3\t-"));
-    EXPECT_EQ(History(Metric::energy, T + 180, file).buckets(), h.buckets());
+    // Removed while running, with its parent: both come back, for the user alone.
+    fs::remove_all(dir / "share");
+    addMinute(h, T + 180, "d", 4);
+    h.flush(T + 240);
+    EXPECT_EQ(contents(), line(T + 180, "1.0\td=4\t-"));
+    EXPECT_EQ(static_cast<int>(fs::status(dir / "share").permissions() & fs::perms::all), 0700);
 }
 
 TEST_F(FileFixture, LoadSkipsBadLinesAndATornTailThatTheNextFlushCutsOff) {
@@ -235,10 +223,8 @@ TEST_F(FileFixture, AppendCutShortIsTakenBackAndRetriedWhole) {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     h.flush(T + 240);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(h.persisted(), 1);
-    EXPECT_EQ(contents(), first);  // no partial line left behind
+    setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(std::pair(h.persisted(), contents()), std::pair(1, first));  // no partial line left behind
     h.flush(T + 240);
     EXPECT_EQ(contents(), first + line(T + 60, "1.0\tn=1\t-"));
 }

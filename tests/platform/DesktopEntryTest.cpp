@@ -8,36 +8,32 @@
 namespace sapwell::platform {
 namespace {
 
+using Paths = std::vector<std::filesystem::path>;
+
 TEST(DesktopEntry, NameOfTheDesktopEntryGroup) {
     EXPECT_EQ(desktopEntryName("Name=O\n[A]\nName=A\n[Desktop Entry]\nName[de]=D\nName=B\n"), "B");
     EXPECT_EQ(desktopEntryName("[Desktop Entry]\nExec=x\n[Other]\nName=N\n"), std::nullopt);
-    EXPECT_EQ(desktopEntryName("# c\n\n[Desktop Entry]\r\nName = a\\sb\\\\c\\nd\xff \r\n"),
-              "a b\\c\nd\xEF\xBF\xBD");
+    EXPECT_EQ(desktopEntryName("# c\n\n[Desktop Entry]\r\nName = a\\sb\\\\c\\nd\xff \r\n"), "a b\\c\nd\xEF\xBF\xBD");
 }
 
 TEST(DesktopEntry, FoundInTheXdgFoldersInOrderAndCached) {
     sapwell::testing::FakeEnvironment env;
     const auto folders = [&env] { return applicationFolders(xdgDataFolders(env)); };
     env.vars = {{"HOME", "relative"}, {"XDG_DATA_DIRS", ""}};  // relative and empty are ignored
-    EXPECT_EQ(folders(), (std::vector<std::filesystem::path>{"/usr/local/share/applications",
-                                                             "/usr/share/applications"}));
+    EXPECT_EQ(folders(), (Paths{"/usr/local/share/applications", "/usr/share/applications"}));
     env.vars = {{"HOME", "/h"}, {"XDG_DATA_HOME", "relative"}, {"XDG_DATA_DIRS", "rel::/a"}};
-    EXPECT_EQ(folders(), (std::vector<std::filesystem::path>{"/h/.local/share/applications",
-                                                             "/a/applications"}));
+    EXPECT_EQ(folders(), (Paths{"/h/.local/share/applications", "/a/applications"}));
     sapwell::testing::TempDir t;
     const auto home = t.write("home/applications/org.x.Edit.desktop", "[Desktop Entry]\nName=H\n");
     const auto bare = t.write("share/applications/org.x.Bare.desktop", "[Desktop Entry]\nName=\n");
     const std::string d = t.path().string();
     env.vars = {{"XDG_DATA_HOME", d + "/home"}, {"XDG_DATA_DIRS", d + "/missing:" + d + "/share"}};
     DesktopEntries entries(folders());
-    const auto show = [&](const char* id) {
-        const auto* e = entries.find(id);
-        return e ? e->path + "|" + e->name.value_or("-") : "none";
-    };
-    EXPECT_EQ(show("org.x.Edit"), home.string() + "|H");
+    const auto show = [&](const char* id) { auto* e = entries.find(id); return e ? e->path + "|" + e->name.value_or("-") : ""; };
     EXPECT_EQ(show("org.x.Bare"), bare.string() + "|-");
-    std::filesystem::remove(home);
     EXPECT_EQ(show("org.x.Edit"), home.string() + "|H");
+    std::filesystem::remove(home);
+    EXPECT_EQ(show("org.x.Edit"), home.string() + "|H");  // cached per id
 }
 
 }  // namespace

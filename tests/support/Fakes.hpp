@@ -23,6 +23,7 @@ class FakeProcessTable : public ProcessTable {
 public:
     std::vector<Pid> order;
     std::map<Pid, FakeProcess> procs;
+    int pathReads = 0;
 
     FakeProcess& add(Pid pid, FakeProcess p = {}) {
         if (!procs.count(pid)) order.push_back(pid);
@@ -32,25 +33,18 @@ public:
         procs.erase(pid);
         std::erase(order, pid);
     }
-    int pathReads = 0;
 
     std::vector<Pid> listPIDs() override { return order; }
-    std::optional<std::uint64_t> energyNJ(Pid pid) override {
+    std::optional<std::uint64_t> energyNJ(Pid pid) override { return field(pid, &FakeProcess::energyNJ); }
+    std::optional<std::uint64_t> taskCPUTimeNS(Pid pid) override { return field(pid, &FakeProcess::cpuNS); }
+    std::optional<std::string> processPath(Pid pid) override { return ++pathReads, field(pid, &FakeProcess::path); }
+    std::optional<std::string> processName(Pid pid) override { return field(pid, &FakeProcess::name); }
+
+private:
+    template <typename T>
+    std::optional<T> field(Pid pid, std::optional<T> FakeProcess::*member) const {
         auto it = procs.find(pid);
-        return it == procs.end() ? std::nullopt : it->second.energyNJ;
-    }
-    std::optional<std::uint64_t> taskCPUTimeNS(Pid pid) override {
-        auto it = procs.find(pid);
-        return it == procs.end() ? std::nullopt : it->second.cpuNS;
-    }
-    std::optional<std::string> processPath(Pid pid) override {
-        ++pathReads;
-        auto it = procs.find(pid);
-        return it == procs.end() ? std::nullopt : it->second.path;
-    }
-    std::optional<std::string> processName(Pid pid) override {
-        auto it = procs.find(pid);
-        return it == procs.end() ? std::nullopt : it->second.name;
+        return it == procs.end() ? std::nullopt : it->second.*member;
     }
 };
 
@@ -58,16 +52,9 @@ class FakeClocks : public Clocks {
 public:
     double continuous = 1000, awake = 500, wall = 1733400000;
     // Moves all three clocks by `s` seconds of awake time.
-    void advance(double s) {
-        continuous += s;
-        awake += s;
-        wall += s;
-    }
+    void advance(double s) { continuous += s, awake += s, wall += s; }
     // The machine sleeps for `s` seconds: only the continuous and wall clocks move.
-    void sleep(double s) {
-        continuous += s;
-        wall += s;
-    }
+    void sleep(double s) { continuous += s, wall += s; }
     double continuousSeconds() override { return continuous; }
     double awakeSeconds() override { return awake; }
     double wallSeconds() override { return wall; }
@@ -84,8 +71,7 @@ public:
     std::map<std::string, std::string, std::less<>> vars;
     std::optional<std::string> get(std::string_view name) const override {
         auto it = vars.find(name);
-        if (it == vars.end()) return std::nullopt;
-        return it->second;
+        return it == vars.end() ? std::nullopt : std::optional(it->second);
     }
 };
 
