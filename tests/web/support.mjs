@@ -1,4 +1,3 @@
-// Crafted histories, pages from the real binary's dump or the generator, and a browser.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -90,7 +89,6 @@ export async function expectPixel(page, x, y, hex, alpha = 255, tol = 3) {
 
 export const tableRows = (page) => page.$$eval('#tb tr', (trs) => trs.map((tr) => Array.from(tr.cells).map((c) => c.textContent)));
 
-// Points at stored index i of the current drawing; returns the tooltip.
 export async function hoverIndex(page, i) {
   await page.mouse.move(...await page.evaluate((k) => ((r) => [r.left + layout.x(k), r.top + 100])(
     document.getElementById('c').getBoundingClientRect()), i));
