@@ -9,18 +9,16 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-class ChartDumpBinary : public ::testing::Test {
-  protected:
+struct ChartDumpBinary : ::testing::Test {
     TempDir data, tmp;
     const fs::path page = tmp / "sapwell-chart.html";
     // The real binary's exit status, and its standard output and error joined by "|".
     auto dump(std::vector<std::string> args = {"--dump-chart"}, const fs::path& tmpDir = {},
               const char* stdoutPath = nullptr) -> std::pair<std::optional<int>, std::string> {
         args.insert(args.begin(), SAPWELL_BINARY);
-        testing::ChildProcess run(args, {"PATH=/usr/bin:/bin", "SAPWELL_LANG=en",
-                                         "XDG_DATA_HOME=" + data.path().string(),
-                                         "TMPDIR=" + (tmpDir.empty() ? tmp.path() : tmpDir).string()},
-                                  stdoutPath);
+        testing::ChildProcess run(
+            args, {"PATH=/usr/bin:/bin", "SAPWELL_LANG=en", "XDG_DATA_HOME=" + data.path().string(),
+                   "TMPDIR=" + (tmpDir.empty() ? tmp.path() : tmpDir).string()}, stdoutPath);
         return {run.wait(), run.out() + "|" + run.err()};  // in this order
     }
 };
@@ -38,9 +36,8 @@ TEST_F(ChartDumpBinary, EmptyHistoryGivesACompleteOwnerOnlyPageAndNothingElse) {
 
 TEST_F(ChartDumpBinary, OnlyTheExactSwitchAnywhereSelectsTheDump) {
     const std::pair<std::vector<std::string>, bool> cases[] = {
-        {{"--verbose", "--dump-chart", "--later"}, true},
-        {{"--dump-chartX", "--help"}, false},  // "--help" ends the other modes at once
-        {{"-dump-chart", "--help"}, false}};
+        {{"--verbose", "--dump-chart", "--later"}, true}, {{"--dump-chartX", "--help"}, false},
+        {{"-dump-chart", "--help"}, false}};  // "--help" ends the other modes at once
     for (const auto& [args, dumps] : cases) {
         fs::remove(page);
         EXPECT_EQ(dump(args).second == page.string() + "\n|" && fs::exists(page), dumps) << args[0];
@@ -55,8 +52,8 @@ TEST_F(ChartDumpBinary, ReadsTheHistoryWithoutTouchingItAndReplacesAPlantedSymli
     const auto before = fs::last_write_time(history);
     fs::create_symlink(tmp.write("victim.txt", "keep"), page);
     ASSERT_EQ(dump().first, 0);
-    EXPECT_TRUE(TempDir::read(history) == file && fs::last_write_time(history) == before);
-    EXPECT_TRUE(TempDir::read(tmp / "victim.txt") == "keep" && !fs::is_symlink(page));
+    EXPECT_TRUE(TempDir::read(history) == file && fs::last_write_time(history) == before &&
+                TempDir::read(tmp / "victim.txt") == "keep" && !fs::is_symlink(page));
     EXPECT_NE(TempDir::read(page).find(R"({"name":"Hostile\u003c/script\u003e","v":[700]})"),
               std::string::npos);
 }

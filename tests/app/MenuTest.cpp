@@ -44,7 +44,8 @@ TEST(Menu, SevenApplicationsGiveFiveRowsWithSharesOfTheWholeCpuTime) {
                                 {"C", 10000}, {"E", 8000},  {"F", 7000}};
     const std::string text = menuText(menuOf(Units(Metric::cpuTime, Lang::en), {{600, 60, seven}}));
     EXPECT_EQ(text.substr(0, text.find("\n30 minutes")),
-              "Now \u2014 \u2014\n     no activity\n\n15 minutes \u2014 2 CPU min \u00B7 active 1 min\n"
+              "Now \u2014 \u2014\n     no activity\n\n15 minutes \u2014 2 CPU min \u00B7 active 1 "
+              "min\n"
               "     1. A \u2014 67% CPU \u00B7 40%\n     2. B \u2014 33% CPU \u00B7 20%\n"
               "     3. C \u2014 17% CPU \u00B7 10%\n     4. D \u2014 17% CPU \u00B7 10%\n"
               "     5. E \u2014 13% CPU \u00B7 8%\n");
