@@ -44,7 +44,6 @@ TEST_F(ChartDumpBinary, OnlyTheExactSwitchAnywhereSelectsTheDump) {
     }
 }
 
-// The history is only read; a symlink planted at the page's path is replaced, not followed.
 TEST_F(ChartDumpBinary, ReadsTheHistoryWithoutTouchingItAndReplacesAPlantedSymlink) {
     const std::string file = std::to_string((std::time(nullptr) / 60 - 1) * 60) +
                              "\tcpu_ms\t60\tHostile</script>=700,Почта=300\t-\n";
@@ -58,8 +57,7 @@ TEST_F(ChartDumpBinary, ReadsTheHistoryWithoutTouchingItAndReplacesAPlantedSymli
               std::string::npos);
 }
 
-// A failure prints nothing on standard output, one line on standard error, and exits 1.
-TEST_F(ChartDumpBinary, FailuresExitOneWithOneLine) {
+TEST_F(ChartDumpBinary, FailuresExitOneWithOneLineOnStandardErrorOnly) {
     const auto cannot = [](const fs::path& d, const char* why) {
         return "|sapwell: cannot write " + (d / "sapwell-chart.html").string() + ": " + why + "\n";
     };
