@@ -63,10 +63,9 @@ TEST_F(SamplerTest, TruncatesPerProcessThenGroupsNamesAndOrdersLargestFirst) {
     EXPECT_EQ(deltas({{cpu(0, "/s"), ms}, {cpu(0, "/b"), 30 * ms}, {cpu(0, "/m"), 9 * ms}}),
               (NamedAmounts{{"b", 30}, {"m", 9}, {"s", 1}}));
     // Path first, then the short name, then the pid; field separators become "_".
-    EXPECT_EQ(deltas({{cpu(0, std::nullopt, "x,y"), ms}}), (NamedAmounts{{"x_y", 1}}));
-    EXPECT_EQ(deltas({{cpu(0), ms}}), (NamedAmounts{{"pid-412", 1}}));
-    EXPECT_EQ(deltas({{cpu(0, "/Applications/A, B.app/x"), ms}}), (NamedAmounts{{"A_ B", 1}}));
-    EXPECT_EQ(deltas({{cpu(0, "/t\tb=c\nd", "short"), ms}}), (NamedAmounts{{"t_b_c_d", 1}}));
+    EXPECT_EQ(deltas({{cpu(0, std::nullopt, "x,y"), ms}, {cpu(0), 2 * ms}, {cpu(0, "/Applications/A, B.app/x"), 3 * ms},
+                      {cpu(0, "/t\tb=c\nd", "short"), 4 * ms}}),
+              (NamedAmounts{{"t_b_c_d", 4}, {"A_ B", 3}, {"pid-411", 2}, {"x_y", 1}}));
 }
 
 TEST_F(SamplerTest, PidKeepsItsNameWhilePresentAndLosesItWhenGoneOrUnreadable) {
