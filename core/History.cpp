@@ -286,10 +286,7 @@ History::History(Metric metric, std::int64_t now, fs::path path, Access access)
 
 void History::load(std::int64_t now) {
     if (path_.empty()) return;
-    if (access_ == Access::readWrite) {
-        std::error_code ec;
-        fs::create_directories(path_.parent_path(), ec);
-    }
+    if (access_ == Access::readWrite) makeFolders(path_.parent_path());
     std::string bytes;
     if (!readWhole(path_, bytes)) return;
 
