@@ -8,6 +8,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "History.hpp"
+
 namespace sapwell {
 
 InstanceLock::~InstanceLock() {
@@ -31,8 +33,12 @@ std::filesystem::path InstanceLock::besideHistory(const std::filesystem::path& h
 
 InstanceLock::Result InstanceLock::acquire(const std::filesystem::path& file, std::string& reason) {
     if (fd_ >= 0) return Result::acquired;
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
+    // Without an absolute data folder (HOME unset) there is no history to guard either.
+    if (!file.is_absolute()) {
+        reason = "no data folder";
+        return Result::unavailable;
+    }
+    makeFolders(file.parent_path());
     const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         reason = std::strerror(errno);

@@ -143,16 +143,6 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
-// Creates a folder and any missing parents, for the user alone; false when it still is not there.
-bool makeFolders(const fs::path& folder) {
-    fs::path p;
-    for (const auto& part : folder) {
-        p /= part;
-        if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return true;
-}
-
 bool readWhole(const fs::path& p, std::string& out) {
     const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -277,6 +267,15 @@ fs::path History::dataFile(const Environment& env) {
         return {};
     }
     return base / "Sapwell" / "history.tsv";
+}
+
+bool makeFolders(const fs::path& folder) {
+    fs::path p;
+    for (const auto& part : folder) {
+        p /= part;
+        if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
 }
 
 History::History(Metric metric, std::int64_t now, fs::path path, Access access)

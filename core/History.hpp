@@ -37,6 +37,9 @@ struct Aggregate {
     double awakeS = 0;
 };
 
+// Creates a folder and any missing parents, for the user alone; false when it still is not there.
+bool makeFolders(const std::filesystem::path& folder);
+
 // One history line with its line feed. The format is read back by earlier and later versions.
 std::string serialize(const Bucket& bucket, Metric metric);
 // One line without its line feed; absent when it does not follow the grammar.
