@@ -12,6 +12,7 @@
 #include "History.hpp"
 #include "I18n.hpp"
 #include "Sampler.hpp"
+#include "Text.hpp"
 
 namespace sapwell {
 
@@ -26,25 +27,8 @@ bool isControl(utf8proc_int32_t cp) {
 // Calls `each(codepoint)` for every code point; invalid bytes arrive as U+FFFD.
 template <typename F>
 void forEachCodepoint(std::string_view text, F each) {
-    const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
-    utf8proc_ssize_t left = static_cast<utf8proc_ssize_t>(text.size());
-    while (left > 0) {
-        utf8proc_int32_t cp = 0;
-        utf8proc_ssize_t n = utf8proc_iterate(p, left, &cp);
-        if (n <= 0) {
-            cp = 0xFFFD;
-            n = 1;
-        }
-        each(cp);
-        p += n;
-        left -= n;
-    }
-}
-
-void appendCodepoint(std::string& out, utf8proc_int32_t cp) {
-    utf8proc_uint8_t buf[4];
-    const auto n = utf8proc_encode_char(cp, buf);
-    out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
+    for (std::size_t pos = 0; pos < text.size();)
+        each(static_cast<utf8proc_int32_t>(text::nextScalar(text, pos)));
 }
 
 struct Grapheme {
@@ -72,7 +56,7 @@ std::vector<Grapheme> graphemes(std::string_view text) {
             out.back().width = std::max(0, utf8proc_charwidth(cp));
         }
         if (cp == 0xFE0F) emojiPresentation = true;
-        appendCodepoint(out.back().bytes, cp);
+        text::appendScalar(out.back().bytes, static_cast<char32_t>(cp));
         prev = cp;
     });
     finish();
@@ -98,7 +82,7 @@ std::string terminalSafe(std::string_view text) {
         if (isControl(cp)) {
             out += replacement;
         } else {
-            appendCodepoint(out, cp);
+            text::appendScalar(out, static_cast<char32_t>(cp));
         }
     });
     return out;

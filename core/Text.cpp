@@ -28,13 +28,18 @@ utf8proc_int32_t decodeAt(std::string_view s, std::size_t& pos) {
     return cp;
 }
 
-void appendScalar(std::string& out, utf8proc_int32_t cp) {
-    utf8proc_uint8_t buf[4];
-    utf8proc_ssize_t n = utf8proc_encode_char(cp, buf);
-    out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
+}  // namespace
+
+char32_t nextScalar(std::string_view utf8, std::size_t& pos) {
+    const utf8proc_int32_t cp = decodeAt(utf8, pos);
+    return cp < 0 ? U'\uFFFD' : static_cast<char32_t>(cp);
 }
 
-}  // namespace
+void appendScalar(std::string& out, char32_t scalar) {
+    utf8proc_uint8_t buf[4];
+    const utf8proc_ssize_t n = utf8proc_encode_char(static_cast<utf8proc_int32_t>(scalar), buf);
+    out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
+}
 
 bool isValidUtf8(std::string_view bytes) {
     if (isAscii(bytes)) return true;
@@ -50,8 +55,7 @@ std::string repairUtf8(std::string_view bytes) {
     out.reserve(bytes.size() + 8);
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        utf8proc_int32_t cp = decodeAt(bytes, pos);
-        appendScalar(out, cp < 0 ? 0xFFFD : cp);
+        appendScalar(out, nextScalar(bytes, pos));
     }
     return out;
 }

@@ -14,6 +14,11 @@ std::string repairUtf8(std::string_view bytes);
 std::string nfc(std::string_view utf8);
 // Compares two names by the Unicode scalar values of their NFC forms (<0, 0, >0).
 int compareNames(std::string_view a, std::string_view b);
+// Decodes the scalar at `pos` and moves past it; an invalid sequence gives U+FFFD and
+// consumes one byte.
+char32_t nextScalar(std::string_view utf8, std::size_t& pos);
+// Appends one scalar as UTF-8.
+void appendScalar(std::string& out, char32_t scalar);
 // Number of extended grapheme clusters (user-perceived characters).
 std::size_t graphemeCount(std::string_view utf8);
 // The first `count` grapheme clusters.
