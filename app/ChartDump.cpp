@@ -89,19 +89,26 @@ std::optional<std::filesystem::path> writeChartPage(const std::string& page,
     return target;
 }
 
+StoredView readStored(Seam& seam) {
+    const std::int64_t now = wholeSeconds(seam.clocks.wallSeconds());
+    const Metric metric = detectMetric(seam.processes);
+    // Read only: the running application may be appending to the same file.
+    StoredView view{now, metric,
+                    History(metric, now, History::dataFile(seam.env), History::Access::readOnly),
+                    {}, Lang::detect(seam.env)};
+    Sampler sampler(metric, seam.processes, seam.clocks);
+    sampler.primeBundles();
+    view.bundles = recentBundles(view.history, sampler, now);
+    return view;
+}
+
 int runChartDump(Seam& seam, std::ostream& out, std::ostream& err) {
     std::filesystem::path target = pageFileName;
     try {
-        const std::int64_t now = wholeSeconds(seam.clocks.wallSeconds());
-        const Metric metric = detectMetric(seam.processes);
-        // Read only: the running application may be appending to the same file.
-        const History history(metric, now, History::dataFile(seam.env), History::Access::readOnly);
-        Sampler sampler(metric, seam.processes, seam.clocks);
-        sampler.primeBundles();
-        const BundleMap bundles = recentBundles(history, sampler, now);
-        const auto capacity = Battery::capacityMJ(seam.battery);
-        const Lang lang = Lang::detect(seam.env);
-        const std::string page = Chart::build(history, metric, capacity, now, bundles, lang);
+        const StoredView view = readStored(seam);
+        const std::string page = Chart::build(view.history, view.metric,
+                                              Battery::capacityMJ(seam.battery), view.now,
+                                              view.bundles, view.lang);
 
         // The printed path is used by other programs: make it absolute even for a relative
         // TMPDIR. Not normalised: ".." after a symbolic link must keep its meaning.

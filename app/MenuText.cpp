@@ -114,14 +114,10 @@ std::string cutToWidth(std::string_view text, int columns) {
 }
 
 int runPrintMenu(Seam& seam, std::ostream& out) {
-    const std::int64_t now = wholeSeconds(seam.clocks.wallSeconds());
-    const Metric metric = detectMetric(seam.processes);
-    const History history(metric, now, History::dataFile(seam.env), History::Access::readOnly);
-    Sampler sampler(metric, seam.processes, seam.clocks);
-    sampler.primeBundles();
-    const Units units(metric, Battery::capacityMJ(seam.battery),
-                      Battery::snapshot(seam.battery).state, Lang::detect(seam.env));
-    out << menuText(buildMenu(history, units, recentBundles(history, sampler, now), now));
+    const StoredView view = readStored(seam);
+    const Units units(view.metric, Battery::capacityMJ(seam.battery),
+                      Battery::snapshot(seam.battery).state, view.lang);
+    out << menuText(buildMenu(view.history, units, view.bundles, view.now));
     out.flush();
     return out ? 0 : 1;
 }

@@ -26,25 +26,13 @@ std::string unescapeValue(std::string_view v) {
             out.push_back(v[i]);
             continue;
         }
-        switch (v[++i]) {
-            case 's':
-                out.push_back(' ');
-                break;
-            case 'n':
-                out.push_back('\n');
-                break;
-            case 't':
-                out.push_back('\t');
-                break;
-            case 'r':
-                out.push_back('\r');
-                break;
-            case '\\':
-                out.push_back('\\');
-                break;
-            default:
-                out.push_back('\\');
-                out.push_back(v[i]);
+        static constexpr std::string_view from = "sntr\\", to = " \n\t\r\\";
+        const char c = v[++i];
+        if (const auto k = from.find(c); k != std::string_view::npos) {
+            out.push_back(to[k]);
+        } else {
+            out.push_back('\\');
+            out.push_back(c);
         }
     }
     return out;
