@@ -30,6 +30,9 @@ public:
     virtual std::optional<std::string> processPath(Pid pid) = 0;
     // Last component of the path, else the kernel's short name.
     virtual std::optional<std::string> processName(Pid pid) = 0;
+    // Seconds since the process started; absent where the system cannot tell. Together with the
+    // pid it tells one process from a later one that got the same pid.
+    virtual std::optional<double> processAgeSeconds(Pid /*pid*/) { return std::nullopt; }
     // The application a process belongs to. Absent means "no owner known": the caller names the
     // process by its short name. The default applies the path rules of OwnerResolver.
     virtual std::optional<Owner> ownerOf(Pid pid, const std::optional<std::string>& path);
