@@ -10,17 +10,13 @@
 #include "Chart.hpp"
 #include "Format.hpp"
 #include "History.hpp"
+#include "MenuBuilder.hpp"
 #include "MenuEntry.hpp"
 #include "Sampler.hpp"
 #include "Seam.hpp"
 #include "Shell.hpp"
 
 namespace sapwell {
-
-// The status menu for a history at `now`, as the running application shows it. `bundles` maps
-// application names to bundle paths (rows with a path reveal it).
-MenuEntries buildMenu(const History& history, const Units& units, const BundleMap& bundles,
-                      std::int64_t now);
 
 // The chart window's title for a metric.
 std::string chartTitle(Metric metric, Lang lang);

@@ -17,7 +17,6 @@ namespace sapwell {
 
 namespace {
 
-constexpr std::int64_t bundleWindowMinutes = 1440;
 constexpr const char* pageFileName = "sapwell-chart.html";
 
 bool writeAll(int fd, const std::string& bytes) {
@@ -44,14 +43,6 @@ std::string oneLine(std::string text) {
 }
 
 }  // namespace
-
-BundleMap recentBundles(const History& history, const Sampler& sampler, std::int64_t now) {
-    BundleMap map;
-    for (const auto& [name, total] : history.window(now, bundleWindowMinutes).totals) {
-        if (auto path = sampler.bundle(name)) map.emplace(name, std::move(*path));
-    }
-    return map;
-}
 
 std::filesystem::path tempFolder(const Environment& env) {
     if (auto dir = env.get("TMPDIR"); dir && !dir->empty()) return *dir;
@@ -87,19 +78,6 @@ std::optional<std::filesystem::path> writeChartPage(const std::string& page,
         return std::nullopt;
     }
     return target;
-}
-
-StoredView readStored(Seam& seam) {
-    const std::int64_t now = wholeSeconds(seam.clocks.wallSeconds());
-    const Metric metric = detectMetric(seam.processes);
-    // Read only: the running application may be appending to the same file.
-    StoredView view{now, metric,
-                    History(metric, now, History::dataFile(seam.env), History::Access::readOnly),
-                    {}, Lang::detect(seam.env)};
-    Sampler sampler(metric, seam.processes, seam.clocks);
-    sampler.primeBundles();
-    view.bundles = recentBundles(view.history, sampler, now);
-    return view;
 }
 
 int runChartDump(Seam& seam, std::ostream& out, std::ostream& err) {
