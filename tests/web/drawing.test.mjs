@@ -103,6 +103,19 @@ for (const [count, gapBefore, dashes, labels, emptyAfter] of [
     });
 }
 
+// With fewer points than the eight ticks an index comes up more than once: one label each, the ends
+// inside the plot, a single point in the middle.
+it('the time axis labels each point once when there are fewer points than ticks', async () => {
+  const middle = (k) => Array(k).fill('center');
+  for (const [count, aligns] of [[1, ['center']], [2, ['left', 'right']], [3, ['left', 'center', 'right']],
+    [7, ['left', ...middle(5), 'right']], [9, ['left', ...middle(6), 'right']]]) {
+    await withPage(dumpPage(cpu(count, () => ({ App: 1000 }))), {}, async (page) => {
+      const axis = (await redraw(page)).texts.filter((t) => t.font.startsWith('11px') && /\d\d:\d\d$/.test(t.text));
+      assert.deepEqual([axis.map((t) => t.align), new Set(axis.map((t) => t.text)).size], [aligns, aligns.length], `${count}`);
+    });
+  }
+});
+
 // One minute every 20 minutes over eight days, then the last hour minute by minute; Old uses 1 CPU s a minute.
 const periods = [...Array.from({ length: 8 * 72 - 6 }, (_, k) => line(T0 + k * 1200, 'cpu_ms', { Old: 1000 })),
   ...cpu(60, () => ({ Old: 1000, New: 2000 }), { t0: T0 + 8 * 86400 - 7200 })];
@@ -158,10 +171,12 @@ test('CPU time: no unit group, battery legend, axis or tooltip line; smoothing o
     assert.ok(texts.includes('CPU s/min') && !texts.includes('%'), texts);
     assert.ok(tip.opacity === '1' && tip.text.includes('Base — 1.50 CPU s/min') && !tip.text.includes('%'), tip.text);
     assert.match(await page.textContent('#sub'), /^Minutes collected: 40 · updated .+ · CPU time, not battery power$/);
-    for (const [id, w, expect] of [['btnS1', 1, [1500, 0, 0]], ['btnS5', 5, [300, 300, 300]], ['btnS15', 15, [100, 100, 100]]]) {
-      await page.click('#' + id);
+    // Five minutes until the user picks another width.
+    for (const [id, w, expect] of [[null, 5, [300, 300, 300]], ['btnS1', 1, [1500, 0, 0]], ['btnS5', 5, [300, 300, 300]],
+      ['btnS15', 15, [100, 100, 100]]]) {
+      if (id) await page.click('#' + id);
       assert.deepEqual(await page.evaluate((id) => [smoothWin, document.getElementById(id).classList.contains('active'),
-        ...[20, 21, 22].map((i) => Math.round(layout.data[1][i] * 1000) / 1000)], id), [w, true, ...expect], id);
+        ...[20, 21, 22].map((i) => Math.round(layout.data[1][i] * 1000) / 1000)], id || 'btnS5'), [w, true, ...expect], id);
     }
     assert.equal(await page.evaluate(() => layout.data[0][0]), 1500);  // the first point averages what exists
   });
