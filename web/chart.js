@@ -208,28 +208,74 @@ function breakText(sec) {
   return Math.round(sec / 60) + " m";
 }
 
-// For a run with more minutes than pixel columns: per column, the heaviest minute by `weight`,
-// the column's x range within the run, and the column's first and last index. Null when the run
-// is no denser than the columns.
-function columnBars(a, b, x, weight) {
+// A run with more minutes than pixel columns is drawn column by column. Each column gets every
+// visible curve's mean over the column's minutes: a curve that never wins a column still shows,
+// the layers still stack exactly (a sum of means is the mean of the sums), and each curve keeps
+// the area of its minutes. Returns per column its x range within the run, its first and last
+// minute and the means by layer (v); null when the run is no denser than the columns. Columns are
+// consecutive, since neighbouring minutes lie less than a pixel apart.
+function columnsOf(a, b, x, data) {
   const left = x(a);
   const right = x(b);
-  if (b - a + 1 <= Math.abs(right - left) + 1) return null;
-  const bars = [];
+  if (b - a + 1 <= right - left + 1) return null;
+  // The last column ends at the run's end rather than starting there with no width.
+  const lastCol = Math.ceil(right) - 1;
+  const cols = [];
   let col = Math.floor(left);
-  let hi = a;
   let start = a;
   for (let i = a + 1; i <= b + 1; i++) {
-    const c = i <= b ? Math.floor(x(i)) : NaN;
-    if (c === col) {
-      if (weight[i] > weight[hi]) hi = i;
-      continue;
+    const c = i <= b ? Math.min(Math.floor(x(i)), lastCol) : NaN;
+    if (c === col) continue;
+    const v = new Float64Array(data.length);
+    const m = i - start;
+    for (let k = 0; k < data.length; k++) {
+      const d = data[k];
+      let sum = 0;
+      for (let j = start; j < i; j++) sum += d[j];
+      v[k] = sum / m;
     }
-    bars.push([hi, Math.max(col, left), Math.min(col + 1, right), start, i - 1]);
+    cols.push({ x0: Math.max(col, left), x1: Math.min(col + 1, right), i0: start, i1: i - 1, v });
     col = c;
-    start = hi = i;
+    start = i;
   }
-  return bars;
+  return cols;
+}
+
+// The greatest value drawn: stacked, the greatest sum of the layers at one point or column; lines,
+// the greatest single value. Scaling to what is drawn keeps a week of column means from sitting
+// squashed under a single minute's peak.
+function drawnMax(runs, cols, data, stacked) {
+  let max = 0;
+  runs.forEach(([a, b], r) => {
+    const cs = cols[r];
+    const points = cs ? cs.length : b - a + 1;
+    for (let p = 0; p < points; p++) {
+      let sum = 0;
+      for (let k = 0; k < data.length; k++) {
+        const v = cs ? cs[p].v[k] : data[k][a + p];
+        if (stacked) sum += v;
+        else if (v > max) max = v;
+      }
+      if (sum > max) max = sum;
+    }
+  });
+  return max > 0 ? max : 1;
+}
+
+// Strokes the polyline through the points j = 0 .. count - 1 in pieces of STROKE_PIECE segments
+// that overlap by one, so every vertex still gets its join. The rasterizer's work on a path grows
+// with its width times its height: a jagged line across the whole plot in one path cost about
+// five times as much as in pieces.
+const STROKE_PIECE = 32;
+function strokePolyline(count, px, py) {
+  for (let s = 0; ; s += STROKE_PIECE - 1) {
+    const e = Math.min(count - 1, s + STROKE_PIECE);
+    ctx.beginPath();
+    ctx.moveTo(px(s), py(s));
+    for (let j = s + 1; j <= e; j++) ctx.lineTo(px(j), py(j));
+    ctx.stroke();
+    if (e === count - 1) return;
+  }
 }
 
 // Adds the points from..to (either direction) to the current path, starting it with moveTo when
@@ -311,18 +357,6 @@ function draw() {
   // Smoothing runs on the cut values, so the average never reaches before the period.
   const data = vis.map((c) => smoothed(SERIES[c.i].v.slice(from), smoothWin));
 
-  let max = 0;
-  if (stackMode) {
-    for (let i = 0; i < n; i++) {
-      let sum = 0;
-      for (const d of data) sum += d[i];
-      if (sum > max) max = sum;
-    }
-  } else {
-    for (const d of data) for (let i = 0; i < n; i++) if (d[i] > max) max = d[i];
-  }
-  if (!(max > 0)) max = 1;
-
   // The battery mostly sits near 100 percent: scale its axis to the points it has.
   const batPts = [];
   for (let i = 0; i < n; i++) {
@@ -349,12 +383,19 @@ function draw() {
   const batSpan = batHi - batLo;
   const batTicks = [0, 0.25, 0.5, 0.75, 1].map((f) => batLo + batSpan * f);
 
+  // Consecutive labels further apart than gapS break the observations into runs.
+  const runs = [];
+  let runStart = 0;
+  for (let i = 1; i < n; i++) {
+    if (labels[i] - labels[i - 1] > gapS) {
+      runs.push([runStart, i - 1]);
+      runStart = i;
+    }
+  }
+  runs.push([runStart, n - 1]);
+
   // Margins from the real text widths: a fixed margin cuts long ticks or wastes space.
   ctx.font = AXIS_FONT;
-  const sc = axisScale(max);
-  let leftW = 0;
-  for (let g = 0; g <= 4; g++) leftW = Math.max(leftW, ctx.measureText(fmtAxis(max * g / 4, sc)).width);
-  const left = Math.ceil(leftW) + 12;
   let right = 14;
   if (hasBatLine) {
     let rightW = 0;
@@ -363,12 +404,34 @@ function draw() {
   }
   const top = 30;
   const bottom = 30;
-  // A window narrower than its margins still gets a plot of one pixel rather than a negative one.
-  const pw = Math.max(1, width - left - right);
   const ph = height - top - bottom;
-
-  // Stored minutes sit side by side; every break is marked below.
-  const x = (i) => (n === 1 ? left + pw / 2 : left + i / (n - 1) * pw);
+  const leftFor = (max) => {
+    const s = axisScale(max);
+    let w = 0;
+    for (let g = 0; g <= 4; g++) w = Math.max(w, ctx.measureText(fmtAxis(max * g / 4, s)).width);
+    return Math.ceil(w) + 12;
+  };
+  // The left margin depends on the axis maximum, the maximum on the pixel columns and the columns
+  // on the margin: settle them (a tick's width rarely changes, so this is one or two passes).
+  let left = 40;
+  let pw = 1;
+  let x = null;
+  let cols = null;
+  let max = 1;
+  for (let pass = 0; pass < 3; pass++) {
+    // A window narrower than its margins still gets a plot of one pixel rather than a negative one.
+    pw = Math.max(1, width - left - right);
+    // Stored minutes sit side by side; every break is marked below.
+    const l = left;
+    const w = pw;
+    x = (i) => (n === 1 ? l + w / 2 : l + i / (n - 1) * w);
+    cols = runs.map(([a, b]) => columnsOf(a, b, x, data));
+    max = drawnMax(runs, cols, data, stackMode);
+    const next = leftFor(max);
+    if (next === left || pass === 2) break;
+    left = next;
+  }
+  const sc = axisScale(max);
   const y = (v) => top + ph - v / max * ph;
   const tSpan = Math.max(1, labels[n - 1] - labels[0]);
 
@@ -391,40 +454,31 @@ function draw() {
 
   const withDate = tSpan > 86400;
   ctx.textBaseline = "top";
+  let lastTick = -1;
   for (let k = 0; k <= ticksX; k++) {
     const i = Math.round((n - 1) * k / ticksX);
+    // With fewer points than ticks an index recurs; a second label would print over the first.
+    if (i === lastTick) continue;
+    lastTick = i;
     const d = new Date(labels[i] * 1000);
     let text = pad2(d.getHours()) + ":" + pad2(d.getMinutes());
     if (withDate) text = d.toLocaleDateString(LOCALE, { day: "numeric", month: "short" }) + " " + text;
-    ctx.textAlign = k === 0 ? "left" : k === ticksX ? "right" : "center";
+    // The ends keep their labels inside the plot; a single point sits in the middle.
+    ctx.textAlign = n === 1 ? "center" : i === 0 ? "left" : i === n - 1 ? "right" : "center";
     ctx.fillText(text, x(i), top + ph + 7);
   }
 
-  const runs = [];
-  let runStart = 0;
-  for (let i = 1; i < n; i++) {
-    if (labels[i] - labels[i - 1] > gapS) {
-      runs.push([runStart, i - 1]);
-      runStart = i;
-    }
-  }
-  runs.push([runStart, n - 1]);
-
-  // Where minutes outnumber pixel columns (a week holds about ten per column), a run is drawn
-  // column by column: stacked layers as one bar per column at the column's heaviest minute (by
-  // the total of the visible curves, shared by all layers so they still meet exactly), lines as
-  // the range each curve covers in the column. Filling outlines of tens of thousands of jagged
-  // vertices took the software rasterizer about a second; the picture is the same.
-  const total = new Float64Array(n);
-  for (const d of data) for (let i = 0; i < n; i++) total[i] += d[i];
-  const dense = runs.map(([a, b]) => columnBars(a, b, x, total));
-
+  // Dense runs are drawn from their columns (columnsOf): stacked layers as one bar per column,
+  // lines as a polyline through the column means. Filling outlines of tens of thousands of jagged
+  // vertices took the software rasterizer about a second; a thousand columns look the same.
   // No line or area crosses a break: a line over a night would suggest use that never happened.
   const base = new Float64Array(n);
+  const colBase = cols.map((cs) => cs && new Float64Array(cs.length));
   vis.forEach((c, k) => {
     const colour = COLORS[c.i % COLORS.length];
     const d = data[k];
     runs.forEach(([a, b], r) => {
+      const cs = cols[r];
       if (a === b) {
         const px = x(a);
         if (stackMode) {
@@ -438,33 +492,18 @@ function draw() {
         }
         return;
       }
-      if (dense[r]) {
-        if (stackMode) {
-          ctx.fillStyle = colour + "cc";
-          for (const [i, x0, x1] of dense[r]) {
-            const y1 = y(base[i] + d[i]);
-            ctx.fillRect(x0, y1, x1 - x0, y(base[i]) - y1);
-          }
-        } else {
-          // A 1.8 px line through many minutes of one column covers their range: draw that.
-          ctx.fillStyle = colour;
-          for (const [, x0, x1, i0, i1] of dense[r]) {
-            // From the previous column's last minute on, so neighbouring columns join up.
-            const from0 = i0 > a ? i0 - 1 : i0;
-            let lo = d[from0];
-            let hi = d[from0];
-            for (let i = from0 + 1; i <= i1; i++) {
-              if (d[i] < lo) lo = d[i];
-              else if (d[i] > hi) hi = d[i];
-            }
-            const yTop = y(hi) - 0.9;
-            ctx.fillRect(x0, yTop, x1 - x0, y(lo) + 0.9 - yTop);
-          }
+      if (stackMode && cs) {
+        const cb = colBase[r];
+        ctx.fillStyle = colour + "cc";
+        for (let j = 0; j < cs.length; j++) {
+          const col = cs[j];
+          const y0 = y(cb[j]);
+          cb[j] += col.v[k];
+          const y1 = y(cb[j]);
+          ctx.fillRect(col.x0, y1, col.x1 - col.x0, y0 - y1);
         }
-        return;
-      }
-      ctx.beginPath();
-      if (stackMode) {
+      } else if (stackMode) {
+        ctx.beginPath();
         ctx.moveTo(x(a), y(base[a] + d[a]));
         for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(base[i] + d[i]));
         for (let i = b; i >= a; i--) ctx.lineTo(x(i), y(base[i]));
@@ -472,11 +511,10 @@ function draw() {
         ctx.fillStyle = colour + "cc";
         ctx.fill();
       } else {
-        ctx.moveTo(x(a), y(d[a]));
-        for (let i = a + 1; i <= b; i++) ctx.lineTo(x(i), y(d[i]));
         ctx.strokeStyle = colour;
         ctx.lineWidth = 1.8;
-        ctx.stroke();
+        if (cs) strokePolyline(cs.length, (j) => (cs[j].x0 + cs[j].x1) / 2, (j) => y(cs[j].v[k]));
+        else strokePolyline(b - a + 1, (j) => x(a + j), (j) => y(d[a + j]));
       }
     });
     if (stackMode) for (let i = 0; i < n; i++) base[i] += d[i];
@@ -541,8 +579,8 @@ function draw() {
     }
   }
 
-  layout = { x, y, n, left, right, top, bottom, pw, ph, data, vis, stacked: stackMode, batPts,
-    labels, first: labels[0], tSpan, gapS };
+  layout = { x, y, n, left, right, top, bottom, pw, ph, max, data, vis, stacked: stackMode, batPts,
+    labels, first: labels[0], tSpan, gapS, runs, cols };
 }
 
 function esc(s) {
@@ -582,25 +620,45 @@ function nearestBattery(pts, i) {
   return pts[lo];
 }
 
+// The pixel column drawn at canvas x `px` when minute i lies in a run drawn by columns, else null.
+function columnAt(lay, i, px) {
+  let lo = 0;
+  let hi = lay.runs.length - 1;
+  while (lo < hi) {
+    const mid = Math.floor((lo + hi) / 2);
+    if (lay.runs[mid][1] < i) lo = mid + 1;
+    else hi = mid;
+  }
+  const cs = lay.cols[lo];
+  if (!cs) return null;
+  const j = Math.floor(px) - Math.floor(lay.x(lay.runs[lo][0]));
+  return cs[Math.max(0, Math.min(cs.length - 1, j))];
+}
+
 function showTip(ev) {
   if (!layout) return hideTip();
   const rect = canvas.getBoundingClientRect();
-  const rel = (ev.clientX - rect.left - layout.left) / layout.pw;
+  const px = ev.clientX - rect.left;
+  const rel = (px - layout.left) / layout.pw;
   const i = Math.round(rel * (layout.n - 1));
   if (!(i >= 0 && i <= layout.n - 1)) return hideTip();
+  // Under a column the tooltip tells what the column shows: its minutes and their means.
+  const col = columnAt(layout, i, px);
   const rows = [];
   layout.vis.forEach((c, k) => {
-    const v = layout.data[k][i];
+    const v = col ? col.v[k] : layout.data[k][i];
     if (v > 0) rows.push({ v, name: SERIES[c.i].name, colour: COLORS[c.i % COLORS.length] });
   });
   rows.sort((a, b) => b.v - a.v);
   rows.length = Math.min(rows.length, 8);
   if (rows.length === 0) return hideTip();
 
-  const d = new Date(layout.labels[i] * 1000);
-  const stamp = layout.tSpan > 86400
-    ? d.toLocaleString(LOCALE, { day: "numeric", month: "short", hour: "2-digit", minute: "2-digit" })
-    : d.toLocaleTimeString(LOCALE, { hour: "2-digit", minute: "2-digit" });
+  const time = (t) => new Date(t * 1000).toLocaleTimeString(LOCALE, { hour: "2-digit", minute: "2-digit" });
+  const first = col ? layout.labels[col.i0] : layout.labels[i];
+  let stamp = layout.tSpan > 86400
+    ? new Date(first * 1000).toLocaleString(LOCALE, { day: "numeric", month: "short", hour: "2-digit", minute: "2-digit" })
+    : time(first);
+  if (col && col.i1 > col.i0) stamp += " – " + time(layout.labels[col.i1]);
   const swatch = (c) => '<span style="display:inline-block;width:8px;height:8px;border-radius:2px;background:' +
     c + '"></span>';
   const lines = ["<b>" + esc(stamp) + "</b>"];

@@ -41,6 +41,49 @@ for (const count of [30, 3000]) {  // point by point; more minutes than pixel co
     });
 }
 
+// Painted pixels of each colour in canvas columns x0 to x1 of the plot (the areas' alpha is cc, edges excluded).
+const painted = (page, colours, x0, x1) => page.evaluate(([colours, x0, x1]) => {
+  const [w, h] = [x1 - x0, Math.floor(layout.ph)], c = Object.assign(document.createElement('canvas'), { width: w, height: h });
+  c.getContext('2d').drawImage(document.getElementById('c'), x0, Math.ceil(layout.top), w, h, 0, 0, w, h);
+  const px = c.getContext('2d').getImageData(0, 0, w, h).data;  // a copy keeps the page's context unread
+  const rgb = colours.map((h) => [1, 3, 5].map((o) => parseInt(h.slice(o, o + 2), 16)));
+  const counts = colours.map(() => 0);
+  for (let p = 0; p < px.length; p += 4) {
+    const k = px[p + 3] < 190 ? -1 : rgb.findIndex((c) => c.every((v, j) => Math.abs(v - px[p + j]) <= 12));
+    if (k >= 0) counts[k]++;
+  }
+  return counts;
+}, [colours, x0, x1]);
+
+// A week where Bulk uses 100 s every tenth minute and Small 60 s five minutes later: about ten minutes
+// share each pixel column, and a column drawn from one chosen minute loses one of them.
+const bulkSmall = cpu(7 * 1440 + 30, (k) => (k % 10 === 0 ? { Bulk: 100000 } : k % 10 === 5 ? { Small: 60000 } : {}));
+test('a dense week keeps every curve: areas in proportion to the totals, lines for both, the tooltip as drawn',
+  () => dumpPage(bulkSmall), async (page) => {
+    await page.click('#btnP1w').then(() => page.click('#btnS1'));
+    const { left, pw, n, max } = await page.evaluate(() => layout);
+    const whole = await painted(page, [RED, BLUE], Math.ceil(left), Math.floor(left + pw));
+    const shares = Object.fromEntries((await tableRows(page)).map((r) => [r[0], parseFloat(r[4])]));
+    const ratio = (whole[0] / whole[1]) / (shares.Bulk / shares.Small);
+    assert.ok(whole[1] > 0 && ratio > 0.8 && ratio < 1.2, `painted ${whole}, shares ${JSON.stringify(shares)}`);
+    // The axis fits the column means (about 16 s a minute stacked), not one minute's 100 s.
+    assert.ok(n > 10000 && max < 50000, `n ${n}, max ${max}`);
+    // Under the pointer the tooltip reads the heights painted in that pixel column.
+    for (const col of [Math.floor(left + pw / 3), Math.floor(left + pw / 2) + 1]) {
+      const tip = await page.evaluate((c) => ((r) => [r.left + c + 0.5, r.top + 100])(document.getElementById('c')
+        .getBoundingClientRect()), col).then(([cx, cy]) => page.mouse.move(cx, cy)).then(() => page.$eval('#tip', (t) => t.innerText));
+      const heights = await painted(page, [RED, BLUE], col, col + 1);
+      const ph = await page.evaluate(() => layout.ph);
+      ['Bulk', 'Small'].forEach((name, k) => {
+        const value = parseFloat((tip.match(new RegExp(name + ' — ([\\d.]+) CPU')) || [])[1]);
+        assert.ok(Math.abs(value * 1000 / max * ph - heights[k]) <= 2, `${name}: ${tip} over ${heights} px of ${ph}`);
+      });
+      assert.match(tip, /^\S.* – \d\d:\d\d/);  // the minutes the column averages
+    }
+    await page.click('#btnLine');
+    assert.ok((await painted(page, [RED, BLUE], Math.ceil(left), Math.floor(left + pw))).every((c) => c > 500));
+  });
+
 // Runs of 20 minutes: dashed lines over 300 s, labels from 15 minutes, none within 4 px of the previous
 // one (two long breaks around a single point of 400), no curve across a break.
 for (const [count, gapBefore, dashes, labels, emptyAfter] of [
@@ -59,6 +102,19 @@ for (const [count, gapBefore, dashes, labels, emptyAfter] of [
       if (emptyAfter) await expectPixel(page, g.x0 + (g.x1 - g.x0) / 4, g.top + g.ph * 0.8, null, 0);
     });
 }
+
+// With fewer points than the eight ticks an index comes up more than once: one label each, the ends
+// inside the plot, a single point in the middle.
+it('the time axis labels each point once when there are fewer points than ticks', async () => {
+  const middle = (k) => Array(k).fill('center');
+  for (const [count, aligns] of [[1, ['center']], [2, ['left', 'right']], [3, ['left', 'center', 'right']],
+    [7, ['left', ...middle(5), 'right']], [9, ['left', ...middle(6), 'right']]]) {
+    await withPage(dumpPage(cpu(count, () => ({ App: 1000 }))), {}, async (page) => {
+      const axis = (await redraw(page)).texts.filter((t) => t.font.startsWith('11px') && /\d\d:\d\d$/.test(t.text));
+      assert.deepEqual([axis.map((t) => t.align), new Set(axis.map((t) => t.text)).size], [aligns, aligns.length], `${count}`);
+    });
+  }
+});
 
 // One minute every 20 minutes over eight days, then the last hour minute by minute; Old uses 1 CPU s a minute.
 const periods = [...Array.from({ length: 8 * 72 - 6 }, (_, k) => line(T0 + k * 1200, 'cpu_ms', { Old: 1000 })),
@@ -115,10 +171,12 @@ test('CPU time: no unit group, battery legend, axis or tooltip line; smoothing o
     assert.ok(texts.includes('CPU s/min') && !texts.includes('%'), texts);
     assert.ok(tip.opacity === '1' && tip.text.includes('Base — 1.50 CPU s/min') && !tip.text.includes('%'), tip.text);
     assert.match(await page.textContent('#sub'), /^Minutes collected: 40 · updated .+ · CPU time, not battery power$/);
-    for (const [id, w, expect] of [['btnS1', 1, [1500, 0, 0]], ['btnS5', 5, [300, 300, 300]], ['btnS15', 15, [100, 100, 100]]]) {
-      await page.click('#' + id);
+    // Five minutes until the user picks another width.
+    for (const [id, w, expect] of [[null, 5, [300, 300, 300]], ['btnS1', 1, [1500, 0, 0]], ['btnS5', 5, [300, 300, 300]],
+      ['btnS15', 15, [100, 100, 100]]]) {
+      if (id) await page.click('#' + id);
       assert.deepEqual(await page.evaluate((id) => [smoothWin, document.getElementById(id).classList.contains('active'),
-        ...[20, 21, 22].map((i) => Math.round(layout.data[1][i] * 1000) / 1000)], id), [w, true, ...expect], id);
+        ...[20, 21, 22].map((i) => Math.round(layout.data[1][i] * 1000) / 1000)], id || 'btnS5'), [w, true, ...expect], id);
     }
     assert.equal(await page.evaluate(() => layout.data[0][0]), 1500);  // the first point averages what exists
   });

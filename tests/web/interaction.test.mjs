@@ -26,6 +26,11 @@ test('the table orders rows by total, drops zero totals and follows the chosen p
   assert.deepEqual((await legend(page)).slice(0, 3), ['Old', 'Big', 'Small']);  // Big: 15 used minutes of 4 s, of 90 s
   assert.deepEqual(await tableRows(page), [['Big', '1.0 CPU min', '4.00 CPU s/min', '4.00 CPU s/min', '66.7%'],
     ['Small', '30 CPU s', '1.00 CPU s/min', '1.00 CPU s/min', '33.3%']]);
+  // Each header sits over its figures: the name's at the left edge, the numbers' at the right.
+  const edges = await page.evaluate(() => Array.from(document.querySelectorAll('thead th'), (th, i) => [th,
+    document.querySelector('#tb tr').cells[i]].map((cell) => ((r) => (r.selectNodeContents(cell), r.getBoundingClientRect()))(
+    document.createRange())).map((b) => (i ? b.right : b.left))));
+  for (const [i, [head, figure]] of edges.entries()) assert.ok(Math.abs(head - figure) < 1, `column ${i}: ${head} ${figure}`);
   await page.click('#btnPAll');
   assert.deepEqual((await tableRows(page)).map((r) => [r[0], r[1], r[4]]),
     [['Old', '4.5 CPU min', '75.0%'], ['Big', '1.0 CPU min', '16.7%'], ['Small', '30 CPU s', '8.3%']]);

@@ -29,5 +29,7 @@ for (const [scheme, background, active] of [['light', 'rgb(245, 245, 247)', 'rgb
       Math.ceil(layout.left), 345, Math.floor(layout.pw), 1).data).filter((v, i) => i % 4 === 3 && v).length / layout.pw);
     assert.ok(covered > 0.9, `covered ${covered}`);
     await page.screenshot({ path: `${OUTPUT}/chart-week-${scheme}.png`, fullPage: true });
+    await page.click('#btnLine');
+    await page.locator('#c').screenshot({ path: `${OUTPUT}/chart-week-lines-${scheme}.png` });
   }, { colorScheme: scheme });
 }
