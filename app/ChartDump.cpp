@@ -54,8 +54,7 @@ BundleMap recentBundles(const History& history, const Sampler& sampler, std::int
 }
 
 std::filesystem::path tempFolder(const Environment& env) {
-    if (auto dir = env.get("TMPDIR"); dir && !dir->empty()) return *dir;
-    return "/tmp";
+    return env.tempFolder();
 }
 
 std::optional<std::filesystem::path> writeChartPage(const std::string& page,

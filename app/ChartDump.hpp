@@ -28,7 +28,7 @@ struct StoredView {
 };
 StoredView readStored(Seam& seam);
 
-// $TMPDIR when set and non-empty, else /tmp.
+// The environment's folder for temporary files (Environment::tempFolder).
 std::filesystem::path tempFolder(const Environment& env);
 
 // Writes `page` to <folder>/sapwell-chart.html atomically (temporary file in the same folder,
