@@ -416,7 +416,9 @@ bool History::append(const std::string& bytes) {
             }
         }
         if (ok) {
-            ok = writeAll(fd, bytes, size) && (!syncWrites_ || ::fdatasync(fd) == 0);
+            // fsync, not fdatasync: an append changes the size, which fdatasync flushes as well,
+            // and macOS declares no fdatasync.
+            ok = writeAll(fd, bytes, size) && (!syncWrites_ || ::fsync(fd) == 0);
             // Take back a partial write so the retry does not store some minutes twice.
             if (!ok) ::ftruncate(fd, size);
         }

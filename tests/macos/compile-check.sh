@@ -59,8 +59,9 @@ project_includes=(-I"$src/core" -I"$src/platform" -I"$src/platform/macos" -I"$sr
                   -I"$src/app/macos")
 apple=(-I"$src/tests/macos/include" -include "$src/tests/macos/include/AppleDeclarations.h")
 warnings=(-Wall -Wextra -Werror -Wundeclared-selector)
-cxx_flags=(-std=c++20 -stdlib=libc++ -fsyntax-only "${warnings[@]}")
-objc_flags=(-std=c++20 -stdlib=libc++ -fsyntax-only -x objective-c++ -fobjc-arc -fobjc-runtime=gnustep-2.0
+mac_library=(-stdlib=libc++ -include "$src/tests/macos/include/GlibcOnly.h")
+cxx_flags=(-std=c++20 "${mac_library[@]}" -fsyntax-only "${warnings[@]}")
+objc_flags=(-std=c++20 "${mac_library[@]}" -fsyntax-only -x objective-c++ -fobjc-arc -fobjc-runtime=gnustep-2.0
             -fblocks -fobjc-exceptions -fexceptions
             -DGNUSTEP -DGNUSTEP_BASE_LIBRARY=1 -DGNU_GUI_LIBRARY=1 -DGNU_RUNTIME=1
             -D_NATIVE_OBJC_EXCEPTIONS
