@@ -3,7 +3,8 @@
 # from a shell) and Sapwell.app, a menu-bar-only bundle (LSUIElement).
 
 # ARC everywhere in Objective-C++; a deprecation in a newer SDK must not break the build.
-set(SAPWELL_OBJCXX_OPTIONS $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc -Wno-error=deprecated-declarations>)
+set(SAPWELL_OBJCXX_OPTIONS
+    "$<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc;-Wno-error=deprecated-declarations>")
 
 target_compile_options(sapwell_platform PRIVATE ${SAPWELL_OBJCXX_OPTIONS})
 target_link_libraries(sapwell_platform PUBLIC "-framework Foundation" "-framework CoreFoundation"
