@@ -5,7 +5,7 @@ set(macos_dir ${PROJECT_SOURCE_DIR}/platform/macos)
 if(APPLE)
   get_target_property(macos_test_sources sapwell_tests SOURCES)
   list(FILTER macos_test_sources EXCLUDE REGEX
-       "/tests/platform/[^/]+\\.cpp$|/tests/app/(TerminalShell|ChartDump|EndToEnd)Test\\.cpp$")
+       "/tests/platform/[^/]+\\.cpp$|/tests/app/(terminal/)?(TerminalShell|ChartDump|EndToEnd)Test\\.cpp$")
   set_property(TARGET sapwell_tests PROPERTY SOURCES ${macos_test_sources})
 else()
   target_sources(sapwell_tests PRIVATE ${macos_dir}/MachTime.cpp ${macos_dir}/LibprocRules.cpp
