@@ -45,8 +45,7 @@ std::string oneLine(std::string text) {
 }  // namespace
 
 std::filesystem::path tempFolder(const Environment& env) {
-    if (auto dir = env.get("TMPDIR"); dir && !dir->empty()) return *dir;
-    return "/tmp";
+    return env.tempFolder();
 }
 
 std::optional<std::filesystem::path> writeChartPage(const std::string& page,

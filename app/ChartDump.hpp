@@ -10,7 +10,7 @@
 
 namespace sapwell {
 
-// $TMPDIR when set and non-empty, else /tmp.
+// The environment's folder for temporary files (Environment::tempFolder).
 std::filesystem::path tempFolder(const Environment& env);
 
 // Writes `page` to <folder>/sapwell-chart.html atomically (temporary file in the same folder,

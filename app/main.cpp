@@ -5,7 +5,11 @@
 #include "ChartDump.hpp"
 #include "MenuText.hpp"
 #include "System.hpp"
+#ifdef __APPLE__
+#include "MenuBarApp.hpp"
+#else
 #include "TerminalShell.hpp"
+#endif
 
 namespace {
 
@@ -17,7 +21,7 @@ bool hasSwitch(int argc, char** argv, std::string_view name) {
     return false;
 }
 
-bool graphicalSession(const sapwell::Environment& env) {
+[[maybe_unused]] bool graphicalSession(const sapwell::Environment& env) {  // not on macOS
     for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
         const auto value = env.get(name);
         if (value && !value->empty()) return true;
@@ -46,9 +50,13 @@ int main(int argc, char** argv) {
     if (hasSwitch(argc, argv, "--print-menu")) {
         return sapwell::runPrintMenu(seam, std::cout);
     }
+#ifdef __APPLE__
+    return sapwell::runMenuBarApp(seam, argc, argv);
+#else
     if (!hasSwitch(argc, argv, "--terminal") && graphicalSession(seam.env)) {
         std::cerr << "Sapwell: the tray shell is not built yet; running the terminal view.\n";
     }
     const std::string appPath = argc > 0 && argv[0] != nullptr ? argv[0] : "sapwell";
     return sapwell::runTerminalView(seam, appPath, std::cerr);
+#endif
 }

@@ -9,6 +9,9 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <locale>
+#include <sstream>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
@@ -73,10 +76,42 @@ std::optional<std::uint64_t> parseUInt64(std::string_view s) {
     if (!s.empty() && s.front() == '-') return std::nullopt;
     return parseWhole<std::uint64_t>(s);
 }
-// Only finite numbers: a NaN would poison every window sum it enters.
+// The shape the writer produces ("58.3", "-1.0"), converted exactly: at most 15 digits make an
+// integer below 2^53 and a power of ten up to 10^15, both exact in a double, so the one division
+// rounds once, as strtod does. Anything else is left to the general reader.
+std::optional<double> parseShortDecimal(std::string_view s) {
+    static constexpr double powersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = s.front() == '-';
+    if (negative) s.remove_prefix(1);
+    std::uint64_t digits = 0;
+    int count = 0;
+    int fraction = -1;  // digits after the point; -1 without a point
+    for (const char c : s) {
+        if (c == '.' && fraction < 0 && count > 0) {
+            fraction = 0;
+            continue;
+        }
+        if (c < '0' || c > '9' || ++count > 15) return std::nullopt;
+        digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+        if (fraction >= 0) ++fraction;
+    }
+    if (count == 0 || fraction == 0) return std::nullopt;
+    const double d = static_cast<double>(digits) / powersOfTen[fraction < 0 ? 0 : fraction];
+    return negative ? -d : d;
+}
+
+// Only finite numbers: a NaN would poison every window sum it enters. The general reader goes
+// through the classic locale, so the process's C locale cannot change the decimal point; not
+// through from_chars, which the C++ library of Apple's toolchains lacks for floating point.
 std::optional<double> parseFinite(std::string_view s) {
-    auto d = parseWhole<double>(s);
-    if (!d || !std::isfinite(*d)) return std::nullopt;
+    if (!stripPlus(s)) return std::nullopt;
+    if (auto d = parseShortDecimal(s)) return d;
+    std::istringstream in{std::string(s)};
+    in.imbue(std::locale::classic());
+    double d = 0;
+    in >> std::noskipws >> d;
+    if (in.fail() || in.peek() != std::char_traits<char>::eof() || !std::isfinite(d)) return std::nullopt;
     return d;
 }
 
@@ -254,19 +289,10 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
 }
 
 fs::path History::dataFile(const Environment& env) {
-    auto absolute = [](const std::optional<std::string>& v) {
-        return v && !v->empty() && fs::path(*v).is_absolute();
-    };
-    fs::path base;
-    if (auto xdg = env.get("XDG_DATA_HOME"); absolute(xdg)) {
-        base = *xdg;
-    } else if (auto home = env.get("HOME"); absolute(home)) {
-        base = fs::path(*home) / ".local" / "share";
-    } else {
-        // Without a home there is nowhere sensible to keep it: an empty path writes nothing.
-        return {};
-    }
-    return base / "Sapwell" / "history.tsv";
+    // Without a data folder there is nowhere sensible to keep it: an empty path writes nothing.
+    const auto base = env.dataFolder();
+    if (!base) return {};
+    return *base / "Sapwell" / "history.tsv";
 }
 
 bool makeFolders(const fs::path& folder) {
@@ -390,7 +416,9 @@ bool History::append(const std::string& bytes) {
             }
         }
         if (ok) {
-            ok = writeAll(fd, bytes, size) && (!syncWrites_ || ::fdatasync(fd) == 0);
+            // fsync, not fdatasync: an append changes the size, which fdatasync flushes as well,
+            // and macOS declares no fdatasync.
+            ok = writeAll(fd, bytes, size) && (!syncWrites_ || ::fsync(fd) == 0);
             // Take back a partial write so the retry does not store some minutes twice.
             if (!ok) ::ftruncate(fd, size);
         }

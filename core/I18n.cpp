@@ -241,14 +241,7 @@ Lang Lang::detect(const Environment& env) {
     if (auto forced = env.get("SAPWELL_LANG")) {
         if (auto lang = from(*forced)) return *lang;
     }
-    // The POSIX precedence for message texts: the first of these that is set and non-empty.
-    std::string locale;
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        if (auto value = env.get(name); value && !value->empty()) {
-            locale = std::move(*value);
-            break;
-        }
-    }
+    const std::string locale = env.localeName();
     // "C" and "POSIX" (also "C.UTF-8") name no language and fall through to English.
     return from(localeLanguage(locale)).value_or(Lang(en));
 }

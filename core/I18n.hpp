@@ -23,7 +23,7 @@ public:
 
     // First piece of a code split at "-" and "_", compared exactly; absent otherwise.
     static std::optional<Lang> from(std::string_view code);
-    // SAPWELL_LANG, else the locale's language (LC_ALL, LC_MESSAGES, LANG), else English.
+    // SAPWELL_LANG, else the system locale's language (Environment::localeName), else English.
     static Lang detect(const Environment& env);
 
 private:

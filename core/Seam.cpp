@@ -10,6 +10,37 @@ std::optional<Owner> ProcessTable::ownerOf(Pid, const std::optional<std::string>
     return OwnerResolver::resolve(*path);
 }
 
+namespace {
+std::optional<std::string> nonEmpty(const Environment& env, std::string_view name) {
+    auto value = env.get(name);
+    if (value && value->empty()) return std::nullopt;
+    return value;
+}
+bool absolute(const std::optional<std::string>& path) {
+    return path && std::filesystem::path(*path).is_absolute();
+}
+}  // namespace
+
+std::optional<std::filesystem::path> Environment::dataFolder() const {
+    if (auto xdg = nonEmpty(*this, "XDG_DATA_HOME"); absolute(xdg)) return std::filesystem::path(*xdg);
+    if (auto home = nonEmpty(*this, "HOME"); absolute(home))
+        return std::filesystem::path(*home) / ".local" / "share";
+    return std::nullopt;
+}
+
+std::string Environment::localeName() const {
+    // The POSIX precedence for message texts: the first of these that is set and non-empty.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (auto value = nonEmpty(*this, name)) return std::move(*value);
+    }
+    return {};
+}
+
+std::filesystem::path Environment::tempFolder() const {
+    if (auto dir = nonEmpty(*this, "TMPDIR")) return *dir;
+    return "/tmp";
+}
+
 std::int64_t wholeSeconds(double wallSeconds) {
     if (!std::isfinite(wallSeconds)) return 0;
     constexpr double limit = 9.2e18;  // inside the int64 range

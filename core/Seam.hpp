@@ -4,6 +4,7 @@
 // parameters; production passes the platform's implementation, tests pass fakes.
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -65,6 +66,15 @@ public:
     virtual ~Environment() = default;
     // A variable of the process environment; absent when unset.
     virtual std::optional<std::string> get(std::string_view name) const = 0;
+
+    // The user's folder for application data, under which "Sapwell/" is kept; absent when there
+    // is none. The default follows the XDG rules: $XDG_DATA_HOME, else $HOME/.local/share.
+    virtual std::optional<std::filesystem::path> dataFolder() const;
+    // The system locale, as a POSIX locale name or a language code ("de_DE.UTF-8", "de");
+    // empty when none is set. The default reads LC_ALL, LC_MESSAGES and LANG in that order.
+    virtual std::string localeName() const;
+    // The folder for temporary files. The default is $TMPDIR, else /tmp.
+    virtual std::filesystem::path tempFolder() const;
 };
 
 // The whole seam, as the application and the command-line modes receive it.

@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libutf8proc-dev libgtest-dev libgmock-dev
-          libbenchmark-dev chromium tmux locales)
+          libbenchmark-dev chromium tmux locales
+          clang-16 libc++-16-dev libc++abi-16-dev libgnustep-base-dev libgnustep-gui-dev)  # macOS check
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

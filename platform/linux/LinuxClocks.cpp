@@ -1,19 +1,11 @@
 #include "LinuxClocks.hpp"
 
-#include <time.h>
+#include "ClockSeconds.hpp"
 
 namespace sapwell::platform {
 
-namespace {
-double read(clockid_t id) {
-    timespec ts{};
-    if (clock_gettime(id, &ts) != 0) return 0.0;
-    return static_cast<double>(ts.tv_nsec) / 1e9 + static_cast<double>(ts.tv_sec);
-}
-}  // namespace
-
-double LinuxClocks::continuousSeconds() { return read(CLOCK_BOOTTIME); }
-double LinuxClocks::awakeSeconds() { return read(CLOCK_MONOTONIC); }
-double LinuxClocks::wallSeconds() { return read(CLOCK_REALTIME); }
+double LinuxClocks::continuousSeconds() { return clockSeconds(CLOCK_BOOTTIME); }
+double LinuxClocks::awakeSeconds() { return clockSeconds(CLOCK_MONOTONIC); }
+double LinuxClocks::wallSeconds() { return clockSeconds(CLOCK_REALTIME); }
 
 }  // namespace sapwell::platform

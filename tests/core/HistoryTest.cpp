@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <clocale>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <limits>
+#include <locale>
 #include <random>
 
 #include "Fakes.hpp"
@@ -60,6 +63,30 @@ TEST(HistoryLine, ParseGrammar) {
         "60" + E + "1\ta=18446744073709551616", "60\tenergy\t1", "+-120" + E + "1", "9223372036854775808" + E + "1",
         "60" + E + "1.0s", "60" + E + "nan", "60" + E + "inf", "60" + E + "1\tb\xFF=2\t-"};
     for (const auto& bad : rejected) EXPECT_FALSE(parseLine(bad)) << bad;
+}
+
+TEST(HistoryLine, DecimalsReadTheSameUnderAGermanLocale) {
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is missing";
+    const std::locale before = std::locale::global(std::locale("de_DE.UTF-8"));
+    const auto parsed = parseLine("60" + E + "58.3\t\t87.5:d");
+    const auto general = parseLine("60" + E + "5.83e1\t\t-");  // not the writer's shape
+    const auto comma = parseLine("60" + E + "58,3\t\t-");
+    std::locale::global(before);
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(parsed, std::optional(std::pair(B(60, 58.3, {}, 87.5, S::discharging), Metric(Metric::energy))));
+    EXPECT_EQ(general, std::optional(std::pair(B(60, 58.3), Metric(Metric::energy))));
+    EXPECT_FALSE(comma);
+}
+
+// Every decimal reads as the correctly rounded double, the writer's shape and others alike.
+TEST(HistoryLine, DecimalsReadExactly) {
+    for (const char* text : {"0.1", "2.675", "-0.0", "58.3", "999999999999999", "12345678901234.5", "0.000000000000001",
+             "1234567890123456.7", "9007199254740993", "5.", ".5", "1e2", "1.7976931348623157e308"}) {
+        const auto line = parseLine("60" + E + text);
+        ASSERT_TRUE(line) << text;
+        const double want = std::strtod(text, nullptr);
+        EXPECT_TRUE(line->first.awakeS == want && std::signbit(line->first.awakeS) == std::signbit(want)) << text;
+    }
 }
 
 // Whatever the reader accepts, the writer writes back as a line that reads the same (floats to

@@ -1,0 +1,110 @@
+#include "AppDelegate.hpp"
+
+#include <memory>
+
+#include "AppController.hpp"
+
+#if !__has_feature(objc_arc)
+#error "This file needs automatic reference counting (-fobjc-arc)."
+#endif
+
+namespace {
+
+// What the page posted; only strings mean something to the controller.
+sapwell::MessageBody messageBody(id body) {
+    if ([body isKindOfClass:[NSString class]]) return sapwell::fromNSString(body);
+    if ([body isKindOfClass:[NSNumber class]]) return [body doubleValue];
+    return sapwell::OtherMessage{};
+}
+
+}  // namespace
+
+@implementation SapwellAppDelegate {
+    std::unique_ptr<sapwell::MacShell> _shell;
+    std::unique_ptr<sapwell::AppController> _controller;
+}
+
+- (instancetype)initWithSeam:(sapwell::Seam&)seam
+                     appPath:(const std::string&)appPath
+                 historyFile:(const std::filesystem::path&)historyFile {
+    self = [super init];
+    if (self != nil) {
+        _shell = std::make_unique<sapwell::MacShell>(self);
+        sapwell::AppOptions options;
+        options.appPath = appPath;
+        options.historyFile = historyFile;
+        _controller = std::make_unique<sapwell::AppController>(seam, *_shell, options);
+    }
+    return self;
+}
+
+- (void)dealloc {
+    // The controller cancels its timers through the shell, so it goes first.
+    _controller.reset();
+    _shell.reset();
+}
+
+// MARK: NSApplicationDelegate
+
+- (void)applicationDidFinishLaunching:(NSNotification*)notification {
+    NSAssert(NSThread.isMainThread, @"AppKit calls the delegate on the main thread");
+    (void)notification;
+    _controller->launch();
+}
+
+- (void)applicationWillTerminate:(NSNotification*)notification {
+    NSAssert(NSThread.isMainThread, @"AppKit calls the delegate on the main thread");
+    (void)notification;
+    // The minute in progress is closed and everything unwritten goes to the file.
+    _controller->terminate();
+}
+
+// MARK: NSMenuDelegate
+
+- (void)menuNeedsUpdate:(NSMenu*)menu {
+    NSAssert(NSThread.isMainThread, @"AppKit calls the delegate on the main thread");
+    (void)menu;
+    _controller->menuNeedsUpdate();
+}
+
+- (void)menuWillOpen:(NSMenu*)menu {
+    NSAssert(NSThread.isMainThread, @"AppKit calls the delegate on the main thread");
+    (void)menu;
+    // The refresh timer runs only while the menu is tracked.
+    _shell->whileMenuOpens([self] { _controller->menuWillOpen(); });
+}
+
+- (void)menuDidClose:(NSMenu*)menu {
+    NSAssert(NSThread.isMainThread, @"AppKit calls the delegate on the main thread");
+    (void)menu;
+    _controller->menuDidClose();
+}
+
+// MARK: Menu actions
+
+- (void)revealApp:(NSMenuItem*)sender {
+    NSAssert(NSThread.isMainThread, @"menu actions run on the main thread");
+    id path = sender.representedObject;
+    if ([path isKindOfClass:[NSString class]]) _controller->revealApp(sapwell::fromNSString(path));
+}
+
+- (void)showChart {
+    NSAssert(NSThread.isMainThread, @"menu actions run on the main thread");
+    _controller->showChart();
+}
+
+- (void)quit {
+    NSAssert(NSThread.isMainThread, @"menu actions run on the main thread");
+    _controller->quit();
+}
+
+// MARK: WKScriptMessageHandler
+
+- (void)userContentController:(WKUserContentController*)userContentController
+      didReceiveScriptMessage:(WKScriptMessage*)message {
+    NSAssert(NSThread.isMainThread, @"WebKit delivers script messages on the main thread");
+    (void)userContentController;
+    _controller->receive(messageBody(message.body));
+}
+
+@end
