@@ -224,7 +224,7 @@ TEST_F(FileFixture, LoadSkipsBadLinesAndATornTailThatTheNextFlushCutsOff) {
 
 TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     const std::string live = line(T + 60, "2.0\tx=1\t-", "cpu_ms") + line(T + 120, "3.0\ty=2\t50.0:d\textra");
-    const std::string old = line(T - 60, "1.0\told=1\t-"), file0 = old + old + "not a line\n" + live;
+    const std::string old = line(T + 60 - eightDays, "1.0\told=1\t-"), file0 = old + old + "not a line\n" + live;
     writeFile(file0);
     History ro(Metric::energy, T + eightDays, file, History::Access::readOnly);
     EXPECT_EQ(contents(), file0);  // a reader never compacts
@@ -234,6 +234,31 @@ TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     fs::remove_all(file.string() + ".tmp");
     EXPECT_EQ(History(Metric::energy, T + eightDays, file).persisted(), 1);
     EXPECT_EQ(contents(), live);
+}
+
+// Expiry for compaction is judged from the file's newest minute when the clock is ahead of it, and
+// a line of a later version (a tag this one does not know) is never this version's to delete.
+TEST_F(FileFixture, CompactionKeepsWhatACorrectClockWouldLoadAndLinesOfLaterVersions) {
+    constexpr std::int64_t day = 86400;
+    std::string week;  // every twelve hours for a week, up to T
+    for (std::int64_t m = T - 7 * day; m <= T; m += day / 2) week += line(m, "1.0\ta=1\t-");
+    const std::string later = line(T - 20 * day, "1.0\ta=1\t-", "energy_uj") + line(T, "x", "gpu_ms");
+    const std::string expired = line(T - 9 * day, "1.0\tgone=1\t-");
+    const struct { const char* label; std::string file; std::int64_t now; std::string after; int loaded; } cases[] = {
+        {"ClockFiveDaysAhead", week, T + 5 * day, week, 7},
+        {"ClockTenDaysAhead", week, T + 10 * day, week, 0},  // nothing within retention: no compaction
+        {"LaterVersionsLinesStay", expired + expired + later + expired + expired + line(T, "1.0\ta=1\t-"), T,
+         later + line(T, "1.0\ta=1\t-"), 1},
+    };
+    for (const auto& c : cases) {
+        writeFile(c.file);
+        EXPECT_EQ(History(Metric::energy, c.now, file).depthMinutes(), c.loaded) << c.label;
+        EXPECT_EQ(contents(), c.after) << c.label;
+    }
+    EXPECT_EQ(History(Metric::energy, T, file).depthMinutes(), 1);  // the right time again
+    writeFile(week);
+    History(Metric::energy, T + 5 * day, file);
+    EXPECT_EQ(History(Metric::energy, T, file).depthMinutes(), 15);
 }
 
 }  // namespace
