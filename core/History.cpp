@@ -314,19 +314,9 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
 }
 
 fs::path History::dataFile(const Environment& env) {
-    auto absolute = [](const std::optional<std::string>& v) {
-        return v && !v->empty() && fs::path(*v).is_absolute();
-    };
-    fs::path base;
-    if (auto xdg = env.get("XDG_DATA_HOME"); absolute(xdg)) {
-        base = *xdg;
-    } else if (auto home = env.get("HOME"); absolute(home)) {
-        base = fs::path(*home) / ".local" / "share";
-    } else {
-        // Without a home there is nowhere sensible to keep it: an empty path writes nothing.
-        return {};
-    }
-    return base / "Sapwell" / "history.tsv";
+    // Without a home there is nowhere sensible to keep it: an empty path writes nothing.
+    const auto base = userDataHome(env);
+    return base ? *base / "Sapwell" / "history.tsv" : fs::path();
 }
 
 bool makeFolders(const fs::path& folder) {

@@ -50,7 +50,7 @@ class History {
 public:
     enum class Access { readWrite, readOnly };
 
-    // "$XDG_DATA_HOME/Sapwell/history.tsv", falling back to ~/.local/share.
+    // "Sapwell/history.tsv" in the user's data folder (userDataHome); empty without one.
     static std::filesystem::path dataFile(const Environment& env);
 
     // Loads the retained minutes of `metric` from `path`. A read-only history never creates,

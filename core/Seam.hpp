@@ -4,6 +4,7 @@
 // parameters; production passes the platform's implementation, tests pass fakes.
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -65,7 +66,14 @@ public:
     virtual ~Environment() = default;
     // A variable of the process environment; absent when unset.
     virtual std::optional<std::string> get(std::string_view name) const = 0;
+    // The home folder of the user's account, from the account database rather than $HOME;
+    // absent when unknown.
+    virtual std::optional<std::string> accountHome() const { return std::nullopt; }
 };
+
+// The user's data folder: $XDG_DATA_HOME, else ~/.local/share with the home from $HOME or, when
+// that is unset too, from the account. Empty and relative values do not count; absent without any.
+std::optional<std::filesystem::path> userDataHome(const Environment& env);
 
 // The whole seam, as the application and the command-line modes receive it.
 struct Seam {

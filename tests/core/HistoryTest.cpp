@@ -146,6 +146,14 @@ TEST(HistoryDataFile, LocationFallsBackToHomeUnlessXdgDataHomeIsAbsolute) {
     }
     env.vars = {{"HOME", "home"}};  // no home: nothing is written
     EXPECT_EQ(History::dataFile(env), fs::path());
+    // Without a usable $HOME, the account's home folder.
+    env.home = "/home/acct";
+    for (const auto& vars : {std::map<std::string, std::string, std::less<>>{}, {{"HOME", ""}}, {{"HOME", "home"}}}) {
+        env.vars = vars;
+        EXPECT_EQ(History::dataFile(env), fs::path("/home/acct/.local/share/Sapwell/history.tsv"));
+    }
+    env.home = "";
+    EXPECT_EQ(History::dataFile(env), fs::path());
 }
 
 struct FileFixture : ::testing::Test {
