@@ -9,10 +9,13 @@
 #include <random>
 
 #include "Fakes.hpp"
+#include "Numbered.hpp"
 #include "TempDir.hpp"
 
 namespace sapwell {
 namespace {
+
+using testing::numbered;
 
 namespace fs = std::filesystem;
 using S = ChargeState;
@@ -94,7 +97,7 @@ TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
 TEST(HistoryMemory, ThirtyNamesKeepTheTwentyFourHeaviestWithNfcTieBreak) {
     History h(Metric::energy, T, {});
     NamedAmounts deltas, want;
-    for (int i = 19; i >= 0; --i) deltas.emplace_back("heavy" + std::to_string(i), 1000 + i);
+    for (int i = 19; i >= 0; --i) deltas.emplace_back(numbered("heavy", i), 1000 + i);
     want = deltas;
     // Ten tie at the cut for four places; decomposed "é" sorts after "f" once composed, not before.
     for (const char* n : {"z", "y", "f", "e\xCC\x81", "b", "x", "w", "v", "c", "u"}) deltas.emplace_back(n, 5);
@@ -126,7 +129,7 @@ TEST(HistoryWindow, Boundaries) {
     const std::int64_t now = T + 600;
     History h(Metric::energy, T, {});
     for (int ago : {420, 360, 300}) h.add(now - ago, 1, {{std::to_string(ago), 1}});
-    for (int i = 0; i < 30; ++i) h.add(now - 240, i ? 0 : 2, {{"n" + std::to_string(i), 1}});  // open, 30 names
+    for (int i = 0; i < 30; ++i) h.add(now - 240, i ? 0 : 2, {{numbered("n", i), 1}});  // open, 30 names
     const struct { std::int64_t now, minutes; std::size_t names; double awake; } cases[] = {
         {now, 5, 31, 3}, {now, 6, 32, 4},  // the bucket at now - 300 counts, the one at now - 360 not
         {now, 4, 30, 2}, {now + 1, 4, 0, 0},  // the open minute exactly at the cut, with all its names
