@@ -78,8 +78,11 @@ std::optional<PropertyMap> SysfsBattery::properties() {
         if (type == "Battery") {
             if (s.attr("PRESENT") != "0") batteries.push_back(std::move(s.ev));  // not an empty bay
         } else if (isExternalSupply(type)) {
-            anySupply = true;
-            if (auto online = integerValue(s.ev, "ONLINE"); online && *online >= 1) anyOnline = true;
+            // One that does not say whether it is online tells nothing either way.
+            if (auto online = integerValue(s.ev, "ONLINE")) {
+                anySupply = true;
+                anyOnline = anyOnline || *online >= 1;
+            }
         }
     }
     return combinedProperties(batteries, anySupply ? std::optional<bool>(anyOnline) : std::nullopt);

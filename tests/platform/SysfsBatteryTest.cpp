@@ -47,6 +47,7 @@ TEST(SysfsBattery, FixtureTrees) {
                          uevent({"TYPE=USB_PD", "ONLINE=1"})}}, {75.0, S::acPower}, chargeMJ},
         {"OlderKernelUsbType", {{"AC", acOff}, {"BAT0", battery("Not charging")}, {"usb", uevent({"TYPE=USB_C", "ONLINE=1"})}},
          {75.0, S::acPower}, chargeMJ},
+        {"SupplyNotTellingOnline", {{"BAT0", battery("Full")}, {"pd", uevent({"TYPE=USB_PD"})}}, {75.0, S::acPower}, chargeMJ},
         {"UpsIsNoAdapter", {{"BAT0", battery("Discharging")}, {"ups", uevent({"TYPE=UPS", "ONLINE=1"})}},
          {75.0, S::discharging}, chargeMJ},
         // Two batteries read as one: 80 % and 30 % of 60 Wh each are 55 % of 120 Wh.
