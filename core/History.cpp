@@ -161,7 +161,6 @@ bool readWhole(const fs::path& p, std::string& out) {
     return ok;
 }
 
-
 // Decides whether loading rewrites the file without its dead lines, and with which. Expiry is
 // judged cautiously here: a clock that runs days ahead must not delete minutes that a start with
 // the right time would load again, and a line of a later version is not this one's to remove.
@@ -169,8 +168,12 @@ class CompactionPlan {
 public:
     enum Kind { live, older, unreadable };
 
+    // A plan that is not `wanted` (a reader's) notes nothing and never compacts.
+    explicit CompactionPlan(bool wanted) : wanted_(wanted) {}
+
     // `minute` is absent when the first field is not one.
     void add(std::string_view line, Kind kind, std::optional<std::int64_t> minute) {
+        if (!wanted_) return;
         bool keep = kind == live;
         if (kind != live && minute) {
             const std::size_t tab = line.find('\t');
@@ -217,6 +220,7 @@ private:
         bool keep;
     };
     std::vector<Line> lines_;
+    bool wanted_;
     std::size_t live_ = 0;
     std::int64_t newest_ = int64Min;
 };
@@ -341,7 +345,7 @@ void History::load(std::int64_t now) {
 
     const std::int64_t cutoff = cutoffFor(now, retentionMinutes);
     // Every whole line with what loading made of it, for compaction to decide on afterwards.
-    CompactionPlan plan;
+    CompactionPlan plan(access_ == Access::readWrite);
     const std::string_view text(bytes);
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -372,9 +376,7 @@ void History::load(std::int64_t now) {
         std::stable_sort(buckets_.begin(), buckets_.end(), byMinute);
     persisted_ = static_cast<int>(buckets_.size());
 
-    if (access_ == Access::readWrite) {
-        if (auto out = plan.compacted(now, bytes.size())) rewrite(*out);
-    }
+    if (auto out = plan.compacted(now, bytes.size())) rewrite(*out);
 }
 
 bool History::rewrite(const std::string& bytes) {
