@@ -196,6 +196,70 @@ bool readWhole(const fs::path& p, std::string& out) {
     return ok;
 }
 
+// Decides whether loading rewrites the file without its dead lines, and with which. Expiry is
+// judged cautiously here: a clock that runs days ahead must not delete minutes that a start with
+// the right time would load again, and a line of a later version is not this one's to remove.
+class CompactionPlan {
+public:
+    enum Kind { live, older, unreadable };
+
+    // A plan that is not `wanted` (a reader's) notes nothing and never compacts.
+    explicit CompactionPlan(bool wanted) : wanted_(wanted) {}
+
+    // `minute` is absent when the first field is not one.
+    void add(std::string_view line, Kind kind, std::optional<std::int64_t> minute) {
+        if (!wanted_) return;
+        bool keep = kind == live;
+        if (kind != live && minute) {
+            const std::size_t tab = line.find('\t');
+            const std::string_view tag = tab == std::string_view::npos ? std::string_view()
+                                                                       : firstField(line.substr(tab + 1));
+            // A tag this version does not know is a later version's line: kept whatever it holds.
+            keep = !tag.empty() && !Metric::from(tag) && text::isValidUtf8(line);
+        }
+        lines_.push_back({line, minute.value_or(0), kind, keep});
+        if (kind == live) {
+            ++live_;
+            newest_ = std::max(newest_, *minute);
+        }
+    }
+
+    // The file's new contents; absent when it stays as it is: nothing in it is within retention
+    // (the clock may be wrong), or the dead lines do not outnumber the others yet.
+    std::optional<std::string> compacted(std::int64_t now, std::size_t size) {
+        if (live_ == 0) return std::nullopt;
+        // Measured from the newest minute when that is earlier than now, so a clock set ahead
+        // expires nothing the file's own last minute does not.
+        const std::int64_t cutoff = cutoffFor(std::min(now, newest_), retentionMinutes);
+        std::size_t kept = 0;
+        for (Line& l : lines_) {
+            if (!l.keep && l.kind == older) l.keep = l.minute >= cutoff && parseLine(l.text).has_value();
+            kept += l.keep;
+        }
+        if (lines_.size() - kept <= kept) return std::nullopt;
+        std::string out;
+        out.reserve(size);
+        for (const Line& l : lines_) {
+            if (!l.keep) continue;
+            out += l.text;
+            out += '\n';
+        }
+        return out;
+    }
+
+private:
+    struct Line {
+        std::string_view text;
+        std::int64_t minute;
+        Kind kind;
+        bool keep;
+    };
+    std::vector<Line> lines_;
+    bool wanted_;
+    std::size_t live_ = 0;
+    std::int64_t newest_ = int64Min;
+};
+
 }  // namespace
 
 std::string serialize(const Bucket& bucket, Metric metric) {
@@ -316,33 +380,29 @@ void History::load(std::int64_t now) {
     if (!readWhole(path_, bytes)) return;
 
     const std::int64_t cutoff = cutoffFor(now, retentionMinutes);
-    // Lines that stay (either metric, byte for byte) and lines that would be dropped: expired,
-    // not UTF-8, not following the grammar, or a last line an append left without its line feed.
-    std::vector<std::string_view> kept;
-    std::size_t dropped = 0;
+    // Every whole line with what loading made of it, for compaction to decide on afterwards.
+    CompactionPlan plan(access_ == Access::readWrite);
     const std::string_view text(bytes);
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t nl = text.find('\n', pos);
-        if (nl == std::string_view::npos) {
-            ++dropped;  // torn: possibly a value cut in half, so never read
-            break;
-        }
+        if (nl == std::string_view::npos) break;  // torn: possibly a value cut in half, so never read
         const std::string_view line = text.substr(pos, nl - pos);
         pos = nl + 1;
         if (line.empty()) continue;
-        // Expired lines are the bulk of an old file; their first field is enough to drop them.
-        if (auto minute = parseInt64(firstField(line)); !minute || *minute < cutoff) {
-            ++dropped;
+        // Expired lines are the bulk of an old file; their first field is enough to set them aside.
+        const auto minute = parseInt64(firstField(line));
+        if (!minute || *minute < cutoff) {
+            plan.add(line, minute ? CompactionPlan::older : CompactionPlan::unreadable, minute);
             continue;
         }
         // One bad byte costs its own line, not the file: parseLine checks each line.
         auto parsed = parseLine(line);
         if (!parsed) {
-            ++dropped;
+            plan.add(line, CompactionPlan::unreadable, minute);
             continue;
         }
-        kept.push_back(line);
+        plan.add(line, CompactionPlan::live, *minute);
         if (parsed->second == metric_) buckets_.push_back(std::move(parsed->first));
     }
 
@@ -352,16 +412,7 @@ void History::load(std::int64_t now) {
         std::stable_sort(buckets_.begin(), buckets_.end(), byMinute);
     persisted_ = static_cast<int>(buckets_.size());
 
-    // Compact once the dead lines outnumber the live ones, so the file stays near eight days.
-    if (access_ == Access::readWrite && dropped > kept.size()) {
-        std::string out;
-        out.reserve(bytes.size());
-        for (auto l : kept) {
-            out += l;
-            out += '\n';
-        }
-        rewrite(out);
-    }
+    if (auto out = plan.compacted(now, bytes.size())) rewrite(*out);
 }
 
 bool History::rewrite(const std::string& bytes) {

@@ -135,7 +135,9 @@ const std::string& Sampler::nameOf(Pid pid) {
     const std::optional<std::string> path = processes_.processPath(pid);
     std::string name;
     if (std::optional<Owner> owner = processes_.ownerOf(pid, path)) {
+        // Recorded under the name as stored, which is the one the menu and the page look up.
         // The first bundle recorded for a name stays.
+        sanitise(owner->app);
         if (owner->bundle) bundles_.try_emplace(owner->app, *owner->bundle);
         name = std::move(owner->app);
     } else if (std::optional<std::string> short_ = processes_.processName(pid)) {

@@ -23,8 +23,9 @@ bool absolute(const std::optional<std::string>& path) {
 
 std::optional<std::filesystem::path> Environment::dataFolder() const {
     if (auto xdg = nonEmpty(*this, "XDG_DATA_HOME"); absolute(xdg)) return std::filesystem::path(*xdg);
-    if (auto home = nonEmpty(*this, "HOME"); absolute(home))
-        return std::filesystem::path(*home) / ".local" / "share";
+    auto home = nonEmpty(*this, "HOME");
+    if (!absolute(home)) home = accountHome();
+    if (absolute(home)) return std::filesystem::path(*home) / ".local" / "share";
     return std::nullopt;
 }
 

@@ -68,13 +68,18 @@ public:
     virtual std::optional<std::string> get(std::string_view name) const = 0;
 
     // The user's folder for application data, under which "Sapwell/" is kept; absent when there
-    // is none. The default follows the XDG rules: $XDG_DATA_HOME, else $HOME/.local/share.
+    // is none. The default follows the XDG rules: $XDG_DATA_HOME, else ~/.local/share with the
+    // home from $HOME or, when that is unset too, from the account. Empty and relative values do
+    // not count.
     virtual std::optional<std::filesystem::path> dataFolder() const;
     // The system locale, as a POSIX locale name or a language code ("de_DE.UTF-8", "de");
     // empty when none is set. The default reads LC_ALL, LC_MESSAGES and LANG in that order.
     virtual std::string localeName() const;
     // The folder for temporary files. The default is $TMPDIR, else /tmp.
     virtual std::filesystem::path tempFolder() const;
+    // The home folder of the user's account, from the account database rather than $HOME;
+    // absent when unknown.
+    virtual std::optional<std::string> accountHome() const { return std::nullopt; }
 };
 
 // The whole seam, as the application and the command-line modes receive it.

@@ -112,7 +112,12 @@ std::optional<std::string> LinuxProcessTable::processPath(Pid pid) {
     const ssize_t n = ::readlink(link, buf, sizeof buf);
     if (n < 1) return std::nullopt;  // EACCES, ENOENT: other users, kernel threads, zombies
     std::string_view target(buf, static_cast<std::size_t>(n));
-    if (target.ends_with(deletedSuffix)) target.remove_suffix(deletedSuffix.size());
+    if (target.ends_with(deletedSuffix)) {
+        target.remove_suffix(deletedSuffix.size());
+        // An anonymous memory file (container runtimes, sandboxes) has a random name, not a
+        // path: every start would add a new name. The short name stands in for it.
+        if (target.starts_with("/memfd:")) return std::nullopt;
+    }
     if (target.empty()) return std::nullopt;
     return text::repairUtf8(target);
 }

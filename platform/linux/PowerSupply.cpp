@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "Battery.hpp"
+
 namespace sapwell::platform {
 
 namespace {
@@ -62,7 +64,19 @@ std::optional<std::int64_t> integerValue(const Uevent& ev, std::string_view key)
     return n;
 }
 
-PropertyMap batteryProperties(const Uevent& battery, std::optional<bool> externalOnline) {
+bool externalPower(const std::vector<Uevent>& batteries, std::optional<bool> supplyOnline) {
+    bool charging = false, discharging = false, held = false;
+    for (const Uevent& ev : batteries) {
+        const std::string_view status = text(ev, "STATUS").value_or("");
+        charging = charging || status == "Charging";
+        discharging = discharging || status == "Discharging";
+        held = held || status == "Full" || status == "Not charging";
+    }
+    if (charging) return true;
+    return supplyOnline.value_or(held && !discharging);
+}
+
+PropertyMap batteryProperties(const Uevent& battery, bool external) {
     PropertyMap props;
     if (auto capacity = integerValue(battery, "CAPACITY")) {
         props["CurrentCapacity"] = static_cast<double>(*capacity);
@@ -71,6 +85,11 @@ PropertyMap batteryProperties(const Uevent& battery, std::optional<bool> externa
 
     std::optional<std::int64_t> microVolt = integerValue(battery, "VOLTAGE_MIN_DESIGN");
     if (!microVolt || *microVolt <= 0) microVolt = integerValue(battery, "VOLTAGE_NOW");
+    // A battery that counts energy needs no voltage: it divides the energy into charge here and
+    // capacityMJ() multiplies it back, so any positive one serves. One volt keeps the figures.
+    const bool countsCharge = integerValue(battery, "CHARGE_FULL") || integerValue(battery, "CHARGE_NOW") ||
+                              integerValue(battery, "CHARGE_FULL_DESIGN");
+    if ((!microVolt || *microVolt <= 0) && !countsCharge) microVolt = 1'000'000;
     if (microVolt && *microVolt > 0) props["Voltage"] = milli(*microVolt);
 
     if (auto mah = fullMAh(battery, "CHARGE_FULL", "ENERGY_FULL", microVolt))
@@ -81,11 +100,42 @@ PropertyMap batteryProperties(const Uevent& battery, std::optional<bool> externa
     if (auto mah = fullMAh(battery, "CHARGE_NOW", "ENERGY_NOW", microVolt))
         props["AppleRawCurrentCapacity"] = *mah;
 
-    const std::string_view status = text(battery, "STATUS").value_or("");
-    const bool external = externalOnline.value_or(status == "Charging" || status == "Full" ||
-                                                  status == "Not charging");
     props["ExternalConnected"] = external;
-    props["IsCharging"] = status == "Charging";
+    props["IsCharging"] = text(battery, "STATUS") == "Charging";
+    return props;
+}
+
+std::optional<PropertyMap> combinedProperties(const std::vector<Uevent>& batteries,
+                                              std::optional<bool> supplyOnline) {
+    if (batteries.empty()) return std::nullopt;
+    const bool external = externalPower(batteries, supplyOnline);
+    if (batteries.size() == 1) return batteryProperties(batteries.front(), external);
+
+    // Summed in energy, the one unit every battery can be put in; a battery that cannot tell
+    // both its full energy and its level is left out of the sums.
+    double fullMJ = 0, nowMJ = 0;
+    bool charging = false;
+    for (const Uevent& ev : batteries) {
+        const PropertyMap one = batteryProperties(ev, external);
+        charging = charging || std::get<bool>(one.at("IsCharging"));
+        const auto full = Battery::capacityMJ(one);
+        const auto pct = Battery::snapshot(one).pct;
+        if (!full || !pct) continue;
+        fullMJ += *full;
+        nowMJ += *full * *pct / 100;
+    }
+    if (!(fullMJ > 0)) {
+        PropertyMap first = batteryProperties(batteries.front(), external);
+        first["IsCharging"] = charging;
+        return first;
+    }
+    PropertyMap props;
+    props["CurrentCapacity"] = nowMJ / fullMJ * 100;
+    props["MaxCapacity"] = 100.0;
+    props["Voltage"] = 1000.0;                       // mV: one volt, so that
+    props["NominalChargeCapacity"] = fullMJ / 3600;  // mAh x mV x 3.6 is the energy in mJ
+    props["ExternalConnected"] = external;
+    props["IsCharging"] = charging;
     return props;
 }
 

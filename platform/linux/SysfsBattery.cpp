@@ -48,8 +48,10 @@ Supply readSupply(const fs::path& dir) {
     return s;
 }
 
-bool isAdapter(const std::string& type) {
-    return type == "Mains" || type == "USB" || type == "Wireless";
+// Mains, USB and its many kinds (USB_PD, USB_C, USB_DCP...), Wireless: anything but a battery.
+// A UPS is a battery too, and a supply without a type says nothing.
+bool isExternalSupply(const std::string& type) {
+    return !type.empty() && type != "Battery" && type != "UPS";
 }
 
 }  // namespace
@@ -62,11 +64,11 @@ std::optional<PropertyMap> SysfsBattery::properties() {
     for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec))
         dirs.push_back(it->path());
     if (ec && dirs.empty()) return std::nullopt;
-    // Listing order is arbitrary; sorting makes "the first battery" BAT0 before BAT1.
+    // Listing order is arbitrary; sorted, BAT0 comes before BAT1 the same way every time.
     std::sort(dirs.begin(), dirs.end());
 
-    std::optional<Supply> battery;
-    bool anyAdapter = false;
+    std::vector<Uevent> batteries;
+    bool anySupply = false;
     bool anyOnline = false;
     for (const auto& dir : dirs) {
         Supply s = readSupply(dir);
@@ -74,15 +76,16 @@ std::optional<PropertyMap> SysfsBattery::properties() {
         // A device-scoped supply powers a peripheral, not this machine.
         if (s.attr("SCOPE") == "Device") continue;
         if (type == "Battery") {
-            if (battery || s.attr("PRESENT") == "0") continue;  // an empty battery bay
-            battery = std::move(s);
-        } else if (isAdapter(type)) {
-            anyAdapter = true;
-            if (auto online = integerValue(s.ev, "ONLINE"); online && *online >= 1) anyOnline = true;
+            if (s.attr("PRESENT") != "0") batteries.push_back(std::move(s.ev));  // not an empty bay
+        } else if (isExternalSupply(type)) {
+            // One that does not say whether it is online tells nothing either way.
+            if (auto online = integerValue(s.ev, "ONLINE")) {
+                anySupply = true;
+                anyOnline = anyOnline || *online >= 1;
+            }
         }
     }
-    if (!battery) return std::nullopt;
-    return batteryProperties(battery->ev, anyAdapter ? std::optional<bool>(anyOnline) : std::nullopt);
+    return combinedProperties(batteries, anySupply ? std::optional<bool>(anyOnline) : std::nullopt);
 }
 
 }  // namespace sapwell::platform

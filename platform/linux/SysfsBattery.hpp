@@ -6,9 +6,9 @@
 
 namespace sapwell::platform {
 
-// The battery's property map from /sys/class/power_supply (a fixture tree in tests): the first
-// system battery (peripherals such as mice report batteries too and are skipped), with the
-// external power state taken from the mains, USB and wireless supplies beside it.
+// The battery's property map from /sys/class/power_supply (a fixture tree in tests): every
+// present system battery taken together (peripherals such as mice report batteries too and are
+// skipped), with the external power state taken from the other supplies beside them.
 class SysfsBattery final : public BatterySource {
 public:
     explicit SysfsBattery(std::filesystem::path root = "/sys/class/power_supply");

@@ -16,12 +16,19 @@ LinuxProcessTable& processTable(const Environment& env) {
     }();
     return processes;
 }
+
+// For tests only: SAPWELL_POWER_SUPPLY_DIR puts a fixture tree where the kernel's power supplies
+// are, so the whole program can be run against batteries this machine does not have.
+std::filesystem::path powerSupplyRoot(const Environment& env) {
+    const auto dir = env.get("SAPWELL_POWER_SUPPLY_DIR");
+    return dir && !dir->empty() ? std::filesystem::path(*dir) : "/sys/class/power_supply";
+}
 }  // namespace
 
 Seam& system() {
     static ProcessEnvironment env;
     static LinuxClocks clocks;
-    static SysfsBattery battery;
+    static SysfsBattery battery(powerSupplyRoot(env));
     static Seam seam{processTable(env), clocks, battery, env};
     return seam;
 }

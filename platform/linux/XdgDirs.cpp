@@ -14,11 +14,7 @@ std::optional<std::string> nonEmpty(const Environment& env, std::string_view nam
 
 XdgDataFolders xdgDataFolders(const Environment& env) {
     XdgDataFolders out;
-    if (auto home = nonEmpty(env, "XDG_DATA_HOME"); home && home->front() == '/') {
-        out.home = std::filesystem::path(*home);
-    } else if (auto userHome = nonEmpty(env, "HOME"); userHome && userHome->front() == '/') {
-        out.home = std::filesystem::path(*userHome) / ".local" / "share";
-    }
+    out.home = env.dataFolder();
     const std::string dirs = nonEmpty(env, "XDG_DATA_DIRS").value_or("/usr/local/share:/usr/share");
     std::string_view rest = dirs;
     while (true) {

@@ -10,7 +10,7 @@ namespace sapwell::platform {
 
 // The user's data folders by the XDG base directory rules.
 struct XdgDataFolders {
-    std::optional<std::filesystem::path> home;  // $XDG_DATA_HOME, else $HOME/.local/share
+    std::optional<std::filesystem::path> home;  // Environment::dataFolder()
     std::vector<std::filesystem::path> dirs;    // $XDG_DATA_DIRS, else /usr/local/share:/usr/share
 };
 

@@ -6,10 +6,13 @@
 #include <cstring>
 #include <limits>
 
+#include "Numbered.hpp"
 #include "TempDir.hpp"
 
 namespace sapwell {
 namespace {
+
+using testing::numbered;
 
 constexpr std::uint64_t maxU64 = std::numeric_limits<std::uint64_t>::max();
 constexpr std::int64_t t0 = 1733400000 / 60 * 60;
@@ -53,7 +56,7 @@ TEST(JsonEncoders, SeriesBundlesAndBattery) {
 // and uppercase sorts first; totals saturate instead of wrapping.
 TEST(TopNames, HeaviestOverTheWholeHistoryTiesByNameSumsSaturate) {
     NamedAmounts items = {{"alpha", 50}, {"Beta", 30}};
-    for (int a = 1; a < 7; ++a) items.push_back({"a" + std::to_string(a), 100u - a});
+    for (int a = 1; a < 7; ++a) items.push_back({numbered("a", a), 100u - a});
     EXPECT_EQ(Chart::topNames({minute(0, {{"old", 999}}), minute(1, items), minute(2, {{"Beta", 20}})}, 8),
               (Names{"old", "a1", "a2", "a3", "a4", "a5", "a6", "Beta"}));
     EXPECT_EQ(Chart::topNames({minute(0, {{"huge", maxU64}, {"b", 9}}), minute(1, {{"huge", 5}})}, 8),
@@ -80,7 +83,8 @@ std::string build(const std::vector<Bucket>& buckets, std::optional<double> capa
     const auto page = Chart::build(history, Metric::energy, capacity, t0 + 3600, {{"M", "/M"}}, Lang::en);
     for (const std::string name : {"LABELS", "SERIES", "BAT", "TO_PCT", "HAS_BATTERY", "BUNDLES"}) {
         const auto from = page.find("\nconst " + name + " = ") + name.size() + 10;
-        out += (out.empty() ? "" : " ") + page.substr(from, page.find(";\n", from) - from);
+        if (!out.empty()) out += ' ';
+        out += page.substr(from, page.find(";\n", from) - from);
     }
     return out;
 }
@@ -96,10 +100,10 @@ TEST(ChartBuild, TenAppsGiveEightCurvesAndTheRest) {
     std::vector<Bucket> buckets;
     for (std::uint64_t m = 0; m < 2; ++m) {
         NamedAmounts items;
-        for (std::uint64_t a = 0; a < 10; ++a) items.push_back({"a" + std::to_string(a), 90 - a * 10 + m});
+        for (std::uint64_t a = 0; a < 10; ++a) items.push_back({numbered("a", a), 90 - a * 10 + m});
         buckets.push_back(minute(m, items, 80.0 - m, ChargeState::discharging));
     }
-    EXPECT_EQ(build(buckets, 216000000.0), "[" + std::to_string(t0) + "," + std::to_string(t0 + 60) + R"(] [{"name":"a0","v":[90,91]},)"
+    EXPECT_EQ(build(buckets, 216000000.0), numbered("[", t0) + "," + std::to_string(t0 + 60) + R"(] [{"name":"a0","v":[90,91]},)"
         R"({"name":"a1","v":[80,81]},{"name":"a2","v":[70,71]},{"name":"a3","v":[60,61]},{"name":"a4","v":[50,51]},)"
         R"({"name":"a5","v":[40,41]},{"name":"a6","v":[30,31]},{"name":"a7","v":[20,21]},{"name":"other","v":[10,12]}])"
         R"( [{"p":80.0,"s":"d"},{"p":79.0,"s":"d"}] 4.6296296296296297e-07 true {"M":"/M"})");

@@ -65,6 +65,7 @@ TEST(Format, RuntimeEstimate) {  // 1000 mJ per hour is 1 %/h of `small`; "": no
         {9'000'000, 3600, energy(discharging), "20 h 00 min"}, {9'000'000, 3600, energy(charging), ""},
         {9'000'000, 0.5, energy(discharging), ""}, {1990, 3600, small, ""},  // 1.99 %/h
         {100'000, 3600, edge, ""}, {100'001, 3600, edge, "23 h 59 min"},  // either side of 24 h
+        {125'000, 60, energy(discharging), ""},  // 100/24 %/h: exactly 24 h is no estimate
         {12'300, 3600, small, "8 h 07 min"}, {150'000, 3600, small, "40 min"}};
     for (const auto& [v, awake, units, time] : cases)
         EXPECT_EQ(runtimeEstimate(v, awake, units).value_or(""),

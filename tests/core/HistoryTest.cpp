@@ -12,10 +12,13 @@
 #include <random>
 
 #include "Fakes.hpp"
+#include "Numbered.hpp"
 #include "TempDir.hpp"
 
 namespace sapwell {
 namespace {
+
+using testing::numbered;
 
 namespace fs = std::filesystem;
 using S = ChargeState;
@@ -121,7 +124,7 @@ TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
 TEST(HistoryMemory, ThirtyNamesKeepTheTwentyFourHeaviestWithNfcTieBreak) {
     History h(Metric::energy, T, {});
     NamedAmounts deltas, want;
-    for (int i = 19; i >= 0; --i) deltas.emplace_back("heavy" + std::to_string(i), 1000 + i);
+    for (int i = 19; i >= 0; --i) deltas.emplace_back(numbered("heavy", i), 1000 + i);
     want = deltas;
     // Ten tie at the cut for four places; decomposed "é" sorts after "f" once composed, not before.
     for (const char* n : {"z", "y", "f", "e\xCC\x81", "b", "x", "w", "v", "c", "u"}) deltas.emplace_back(n, 5);
@@ -153,7 +156,7 @@ TEST(HistoryWindow, Boundaries) {
     const std::int64_t now = T + 600;
     History h(Metric::energy, T, {});
     for (int ago : {420, 360, 300}) h.add(now - ago, 1, {{std::to_string(ago), 1}});
-    for (int i = 0; i < 30; ++i) h.add(now - 240, i ? 0 : 2, {{"n" + std::to_string(i), 1}});  // open, 30 names
+    for (int i = 0; i < 30; ++i) h.add(now - 240, i ? 0 : 2, {{numbered("n", i), 1}});  // open, 30 names
     const struct { std::int64_t now, minutes; std::size_t names; double awake; } cases[] = {
         {now, 5, 31, 3}, {now, 6, 32, 4},  // the bucket at now - 300 counts, the one at now - 360 not
         {now, 4, 30, 2}, {now + 1, 4, 0, 0},  // the open minute exactly at the cut, with all its names
@@ -172,6 +175,14 @@ TEST(HistoryDataFile, LocationFallsBackToHomeUnlessXdgDataHomeIsAbsolute) {
         EXPECT_EQ(History::dataFile(env), fs::path(xdg && *xdg == '/' ? "/x/data" : "/home/u/.local/share") / "Sapwell/history.tsv");
     }
     env.vars = {{"HOME", "home"}};  // no home: nothing is written
+    EXPECT_EQ(History::dataFile(env), fs::path());
+    // Without a usable $HOME, the account's home folder.
+    env.home = "/home/acct";
+    for (const auto& vars : {std::map<std::string, std::string, std::less<>>{}, {{"HOME", ""}}, {{"HOME", "home"}}}) {
+        env.vars = vars;
+        EXPECT_EQ(History::dataFile(env), fs::path("/home/acct/.local/share/Sapwell/history.tsv"));
+    }
+    env.home = "";
     EXPECT_EQ(History::dataFile(env), fs::path());
 }
 
@@ -251,7 +262,7 @@ TEST_F(FileFixture, LoadSkipsBadLinesAndATornTailThatTheNextFlushCutsOff) {
 
 TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     const std::string live = line(T + 60, "2.0\tx=1\t-", "cpu_ms") + line(T + 120, "3.0\ty=2\t50.0:d\textra");
-    const std::string old = line(T - 60, "1.0\told=1\t-"), file0 = old + old + "not a line\n" + live;
+    const std::string old = line(T + 60 - eightDays, "1.0\told=1\t-"), file0 = old + old + "not a line\n" + live;
     writeFile(file0);
     History ro(Metric::energy, T + eightDays, file, History::Access::readOnly);
     EXPECT_EQ(contents(), file0);  // a reader never compacts
@@ -261,6 +272,31 @@ TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     fs::remove_all(file.string() + ".tmp");
     EXPECT_EQ(History(Metric::energy, T + eightDays, file).persisted(), 1);
     EXPECT_EQ(contents(), live);
+}
+
+// Expiry for compaction is judged from the file's newest minute when the clock is ahead of it, and
+// a line of a later version (a tag this one does not know) is never this version's to delete.
+TEST_F(FileFixture, CompactionKeepsWhatACorrectClockWouldLoadAndLinesOfLaterVersions) {
+    constexpr std::int64_t day = 86400;
+    std::string week;  // every twelve hours for a week, up to T
+    for (std::int64_t m = T - 7 * day; m <= T; m += day / 2) week += line(m, "1.0\ta=1\t-");
+    const std::string later = line(T - 20 * day, "1.0\ta=1\t-", "energy_uj") + line(T, "x", "gpu_ms");
+    const std::string expired = line(T - 9 * day, "1.0\tgone=1\t-");
+    const struct { const char* label; std::string file; std::int64_t now; std::string after; int loaded; } cases[] = {
+        {"ClockFiveDaysAhead", week, T + 5 * day, week, 7},
+        {"ClockTenDaysAhead", week, T + 10 * day, week, 0},  // nothing within retention: no compaction
+        {"LaterVersionsLinesStay", expired + expired + later + expired + expired + line(T, "1.0\ta=1\t-"), T,
+         later + line(T, "1.0\ta=1\t-"), 1},
+    };
+    for (const auto& c : cases) {
+        writeFile(c.file);
+        EXPECT_EQ(History(Metric::energy, c.now, file).depthMinutes(), c.loaded) << c.label;
+        EXPECT_EQ(contents(), c.after) << c.label;
+    }
+    EXPECT_EQ(History(Metric::energy, T, file).depthMinutes(), 1);  // the right time again
+    writeFile(week);
+    History(Metric::energy, T + 5 * day, file);
+    EXPECT_EQ(History(Metric::energy, T, file).depthMinutes(), 15);
 }
 
 }  // namespace

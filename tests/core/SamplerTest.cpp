@@ -96,6 +96,10 @@ TEST_F(SamplerTest, BundlesAreKnownOnlyForNamedProcessesAndFirstOneStays) {
     EXPECT_EQ(s.bundle("Editor"), std::nullopt);
     s.primeBundles();
     EXPECT_EQ(s.bundle("Editor"), "/Applications/Editor.app");
+    // Found by the name as stored, with the characters that would split a history line replaced.
+    table.add(3, cpu(0, "/Applications/Notes, Mail=2\tPro.app/Contents/MacOS/N"));
+    s.primeBundles();
+    EXPECT_EQ(s.bundle("Notes_ Mail_2_Pro"), "/Applications/Notes, Mail=2\tPro.app");
 }
 
 TEST_F(SamplerTest, EnergyMetricReadsTheEnergyCounter) {

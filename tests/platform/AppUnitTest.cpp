@@ -22,6 +22,8 @@ TEST(AppUnit, ApplicationIdFromUnitPath) {
         {"app-flatpak-org.mozilla.firefox-12345.scope", "org.mozilla.firefox"},
         {"app-gnome-google\\x2dchrome-9.scope/extra/child", "google-chrome"},
         {"app-gnome-org.gnome.Evolution@abc.service", "org.gnome.Evolution"},
+        // The id is what follows the last raw dash, even after a launcher that left one of its own.
+        {"app-my-launcher-org.gnome.Evolution\\x2dalarm@1.service", "org.gnome.Evolution-alarm"},
         {"app-gnome\\x2dsession\\x2dmanager.slice/gnome-session-manager@ubuntu.service", std::nullopt},
         {"app-nodash.scope", std::nullopt},  // a scope needs its random part
         // Ids that could not name a file, or would leave the applications folder.

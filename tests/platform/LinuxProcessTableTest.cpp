@@ -30,6 +30,7 @@ TEST(LinuxProcessTable, ReadsAProcTreeAndResolvesLinuxOwners) {
         {51, "/", "/opt/bad\xff", Owner{"bad\xEF\xBF\xBD", {}}},
         {52, "/user.slice/session-2.scope", {}, std::nullopt},
         {53, "/", {}, std::nullopt},
+        {54, "/user.slice/session-2.scope", "/memfd:sealed-91173221a7ea (deleted)", std::nullopt},  // by its comm
     };
     for (const auto& [pid, cgroup, exe, owner] : cases) {
         const std::string dir = "proc/" + std::to_string(pid) + "/";
@@ -43,10 +44,10 @@ TEST(LinuxProcessTable, ReadsAProcTreeAndResolvesLinuxOwners) {
     LinuxProcessTable tab(t / "proc", t / "home", {t / "share1", t / "share2"});
     auto pids = tab.listPIDs();
     std::ranges::sort(pids);
-    EXPECT_EQ(pids, (std::vector<Pid>{2, 10, 21, 30, 40, 50, 51, 52, 53}));
+    EXPECT_EQ(pids, (std::vector<Pid>{2, 10, 21, 30, 40, 50, 51, 52, 53, 54}));
     for (const auto& [pid, cgroup, exe, owner] : cases) EXPECT_EQ(tab.ownerOf(pid, tab.processPath(pid)), owner) << pid;
-    EXPECT_EQ(std::tuple(tab.processName(21), tab.processName(52), tab.processName(53)),
-              std::tuple("bash", "kworker/0:1", std::optional<std::string>()));
+    EXPECT_EQ(std::tuple(tab.processName(21), tab.processName(52), tab.processName(53), tab.processName(54)),
+              std::tuple("bash", "kworker/0:1", std::optional<std::string>(), "kworker/0:1"));
     EXPECT_EQ(tab.taskCPUTimeNS(10), 200 * (1'000'000'000u / sysconf(_SC_CLK_TCK)));  // stat ticks
     EXPECT_FALSE(tab.taskCPUTimeNS(9) || tab.energyNJ(10));  // gone; Linux has no energy counter
 }

@@ -22,6 +22,12 @@ std::string battery(const std::string& status) {  // 4 Ah full, design voltage 1
                    "CHARGE_FULL_DESIGN=5000000", "CHARGE_FULL=4000000", "CAPACITY=75"});
 }
 
+// 60 Wh batteries that count energy, as UPower's own test scenarios describe them.
+std::string battery60Wh(const std::string& status, int pct, bool voltage = true) {
+    return uevent({"TYPE=Battery", "PRESENT=1", "STATUS=" + status, "ENERGY_FULL=60000000", "ENERGY_FULL_DESIGN=80000000",
+                   "ENERGY_NOW=" + std::to_string(pct * 600000), voltage ? "VOLTAGE_NOW=12000000" : "VOLTAGE_NOW=0"});
+}
+
 TEST(SysfsBattery, FixtureTrees) {
     const std::string bat = battery("Discharging"), mouse = uevent({"TYPE=Battery", "SCOPE=Device", "CAPACITY=12"});
     const std::string energyBattery = uevent({"TYPE=Battery", "STATUS=Charging", "CAPACITY=50",
@@ -36,7 +42,22 @@ TEST(SysfsBattery, FixtureTrees) {
         {"PeripheralListedFirst", {{"AC", acOff}, {"BAT0", mouse}, {"BAT1", bat}}, {75.0, S::discharging}, chargeMJ},
         {"NotChargingOnAC", {{"AC", acOn}, {"BAT0", battery("Not charging")}}, {75.0, S::acPower}, chargeMJ},
         {"OnlineUsb", {{"AC", acOff}, {"BAT0", bat}, {"ucsi", uevent({"TYPE=USB", "ONLINE=1"})}}, {75.0, S::acPower}, chargeMJ},
-        {"OfflineAdapterWins", {{"AC", acOff}, {"BAT0", battery("Charging")}}, {75.0, S::discharging}, chargeMJ},
+        {"ChargingWhileMainsOffline", {{"AC", acOff}, {"BAT0", battery("Charging")}}, {75.0, S::charging}, chargeMJ},
+        {"UsbPdOnline", {{"AC", acOff}, {"BAT0", battery("Discharging")}, {"ucsi-source-psy-USBC000:001",
+                         uevent({"TYPE=USB_PD", "ONLINE=1"})}}, {75.0, S::acPower}, chargeMJ},
+        {"OlderKernelUsbType", {{"AC", acOff}, {"BAT0", battery("Not charging")}, {"usb", uevent({"TYPE=USB_C", "ONLINE=1"})}},
+         {75.0, S::acPower}, chargeMJ},
+        {"SupplyNotTellingOnline", {{"BAT0", battery("Full")}, {"pd", uevent({"TYPE=USB_PD"})}}, {75.0, S::acPower}, chargeMJ},
+        {"UpsIsNoAdapter", {{"BAT0", battery("Discharging")}, {"ups", uevent({"TYPE=UPS", "ONLINE=1"})}},
+         {75.0, S::discharging}, chargeMJ},
+        // Two batteries read as one: 80 % and 30 % of 60 Wh each are 55 % of 120 Wh.
+        {"TwoBatteries", {{"AC", acOff}, {"BAT0", battery60Wh("Discharging", 80)}, {"BAT1", battery60Wh("Discharging", 30)}},
+         {55.0, S::discharging}, 2 * 216e6},
+        {"SecondBatteryCharging", {{"AC", acOn}, {"BAT0", battery60Wh("Full", 100)}, {"BAT1", battery60Wh("Charging", 30)}},
+         {65.0, S::charging}, 2 * 216e6},
+        {"OneDischargingWithoutAdapters", {{"BAT0", battery60Wh("Full", 100)}, {"BAT1", battery60Wh("Discharging", 50)}},
+         {75.0, S::discharging}, 2 * 216e6},
+        {"EnergyWithoutVoltage", {{"AC", acOff}, {"BAT0", battery60Wh("Discharging", 80, false)}}, {80.0, S::discharging}, 216e6},
         {"NoAdapterFull", {{"BAT0", battery("Full")}}, {75.0, S::acPower}, chargeMJ},
         {"EmptyBay", {{"BAT0", uevent({"TYPE=Battery", "PRESENT=0"})}, {"BAT1", energyBattery}}, {50.0, S::charging}, energyMJ},
     };
@@ -44,7 +65,9 @@ TEST(SysfsBattery, FixtureTrees) {
         testing::TempDir root;
         for (const auto& [name, text] : c.uevents) root.write(name + "/uevent", text);
         SysfsBattery source(root.path());
-        EXPECT_EQ(Battery::snapshot(source), c.snap) << c.label;
+        const BatterySnapshot snap = Battery::snapshot(source);
+        EXPECT_EQ(snap.state, c.snap.state) << c.label;
+        EXPECT_NEAR(snap.pct.value_or(-1), c.snap.pct.value_or(-1), 1e-9) << c.label;
         EXPECT_NEAR(Battery::capacityMJ(source).value_or(-1), c.mj.value_or(-1), c.mj.value_or(1) * 1e-3) << c.label;
     }
     EXPECT_EQ(SysfsBattery("/nonexistent/power_supply").properties(), std::nullopt);
@@ -55,14 +78,16 @@ TEST(PowerSupply, UeventParsingAndUnits) {
         "POWER_SUPPLY_NAME=BAT0\r\nPOWER_SUPPLY_MODEL_NAME=5B10W=13930\nnot a key\n=x\n"
         "POWER_SUPPLY_CAPACITY=abc\nPOWER_SUPPLY_CHARGE_FULL=4000000\nPOWER_SUPPLY_VOLTAGE_NOW=12000000");
     EXPECT_EQ(std::pair(ev.at("NAME"), ev.at("MODEL_NAME")), std::pair(std::string("BAT0"), std::string("5B10W=13930")));
-    const PropertyMap props = batteryProperties(ev, std::nullopt);
+    const PropertyMap props = batteryProperties(ev, false);
     EXPECT_FALSE(props.count("CurrentCapacity"));  // not a number: no primary level
     // No design voltage: the present one. Without a percentage the present charge gives the level.
     EXPECT_EQ(std::pair(std::get<double>(props.at("NominalChargeCapacity")), std::get<double>(props.at("Voltage"))),
               std::pair(4000.0, 12000.0));
     auto of = [](std::initializer_list<std::string> l) { return batteryProperties(parseUevent(uevent(l)), false); };
     EXPECT_EQ(Battery::snapshot(of({"CHARGE_NOW=1000000", "CHARGE_FULL=4000000"})).pct, 25.0);
-    EXPECT_FALSE(of({"ENERGY_FULL=57000000", "VOLTAGE_MIN_DESIGN=0"}).count("NominalChargeCapacity"));
+    // An energy counter needs no voltage; a charge counter does.
+    EXPECT_NEAR(Battery::capacityMJ(of({"ENERGY_FULL=57000000", "VOLTAGE_MIN_DESIGN=0"})).value_or(0), 57e6 * 3.6, 1);
+    EXPECT_FALSE(Battery::capacityMJ(of({"CHARGE_FULL=4000000", "VOLTAGE_NOW=0"})));
 }
 
 }  // namespace

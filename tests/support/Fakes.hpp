@@ -69,10 +69,12 @@ public:
 class FakeEnvironment : public Environment {
 public:
     std::map<std::string, std::string, std::less<>> vars;
+    std::optional<std::string> home;  // the account's
     std::optional<std::string> get(std::string_view name) const override {
         auto it = vars.find(name);
         return it == vars.end() ? std::nullopt : std::optional(it->second);
     }
+    std::optional<std::string> accountHome() const override { return home; }
 };
 
 }  // namespace sapwell::testing
