@@ -64,10 +64,12 @@ struct HistoryFixture {
             b.minute = last - m * 60;
             b.awakeS = 60;
             std::shuffle(names.begin(), names.end(), rng);
+            NamedAmounts items;
             for (int i = 0; i < topPerMinute; ++i) {
-                b.items.push_back({names[i], rng() % (1000000 >> (i / 3))});
+                items.push_back({names[i], rng() % (1000000 >> (i / 3))});
             }
-            sortHeaviestFirst(b.items);
+            sortHeaviestFirst(items);
+            b.items = items;
             pct = pct <= 5 ? 100 : pct - 0.05;
             b.batPct = pct;
             b.batState = (m / 240) % 3 == 0 ? ChargeState::charging : ChargeState::discharging;

@@ -3,9 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "Amounts.hpp"
+#include "MinuteItems.hpp"
+#include "NameTable.hpp"
 #include "Text.hpp"
 
 namespace sapwell {
@@ -142,14 +144,9 @@ std::string jsonBat(const std::vector<Bucket>& buckets) {
 namespace Chart {
 
 std::vector<std::string> topNames(const std::vector<Bucket>& buckets, std::size_t count) {
-    std::unordered_map<std::string, std::uint64_t> totals;
-    for (const auto& b : buckets) {
-        for (const auto& [name, value] : b.items) {
-            auto& sum = totals[name];
-            sum = saturatingAdd(sum, value);
-        }
-    }
-    NamedAmounts ordered(totals.begin(), totals.end());
+    NameSums totals;
+    for (const auto& b : buckets) totals.add(b.items);
+    NamedAmounts ordered = totals.list();
     sortHeaviestFirst(ordered);
     if (ordered.size() > count) ordered.resize(count);
     std::vector<std::string> names;
@@ -161,9 +158,15 @@ std::vector<std::string> topNames(const std::vector<Bucket>& buckets, std::size_
 std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
                                 const std::vector<std::string>& top,
                                 const std::string& otherLabel) {
-    std::unordered_map<std::string_view, std::size_t> index;
-    index.reserve(top.size());
-    for (std::size_t i = 0; i < top.size(); ++i) index.emplace(top[i], i);
+    // The series of each name number; names outside the top go to the rest.
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> slot;
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        const auto id = NameTable::find(top[i]);
+        if (!id) continue;  // in no minute at all
+        if (*id >= slot.size()) slot.resize(std::size_t{*id} + 1, none);
+        if (slot[*id] == none) slot[*id] = i;
+    }
 
     const std::size_t n = buckets.size();
     std::vector<Series> series;
@@ -173,13 +176,14 @@ std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
     bool anyRest = false;
 
     for (std::size_t m = 0; m < n; ++m) {
-        for (const auto& [name, value] : buckets[m].items) {
+        const auto& items = buckets[m].items;
+        for (auto it = items.begin(); it != items.end(); ++it) {
             // Adding rather than assigning keeps a (malformed) repeated name from losing data;
             // with one item per name, as minutes are stored, the two are the same.
-            const auto it = index.find(name);
-            auto& slot = it != index.end() ? series[it->second].values[m] : rest[m];
-            slot = saturatingAdd(slot, value);
-            if (it == index.end() && value > 0) anyRest = true;
+            const std::size_t s = it.nameId() < slot.size() ? slot[it.nameId()] : none;
+            auto& cell = s != none ? series[s].values[m] : rest[m];
+            cell = saturatingAdd(cell, it.value());
+            if (s == none && it.value() > 0) anyRest = true;
         }
     }
     if (anyRest) series.push_back(Series{otherLabel, std::move(rest)});

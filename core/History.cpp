@@ -13,6 +13,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "FileBytes.hpp"
 #include "Text.hpp"
 
 namespace sapwell {
@@ -69,10 +70,27 @@ std::optional<Num> parseWhole(std::string_view s) {
 }
 
 std::optional<std::int64_t> parseInt64(std::string_view s) { return parseWhole<std::int64_t>(s); }
-std::optional<std::uint64_t> parseUInt64(std::string_view s) {
-    if (!s.empty() && s.front() == '-') return std::nullopt;
-    return parseWhole<std::uint64_t>(s);
+// One piece "name=value" of the items field, split at its last "=" (a name may contain one).
+// Only digits, after an optional "+", may follow that "=", so the value is found by walking back
+// from the end: the first byte that is neither must be the "=". Every item of every line comes
+// through here at start, hence by hand rather than with searches and from_chars.
+std::optional<std::pair<std::string_view, std::uint64_t>> parseItem(std::string_view piece) {
+    const char* const begin = piece.data();
+    const char* const end = begin + piece.size();
+    const char* digits = end;
+    while (digits != begin && static_cast<unsigned char>(digits[-1] - '0') <= 9) --digits;
+    const char* sign = digits;
+    if (sign != begin && sign[-1] == '+') --sign;
+    if (digits == end || sign == begin || sign[-1] != '=') return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char* p = digits; p != end; ++p) {
+        if (__builtin_mul_overflow(value, std::uint64_t{10}, &value) ||
+            __builtin_add_overflow(value, static_cast<std::uint64_t>(*p - '0'), &value))
+            return std::nullopt;
+    }
+    return std::pair{std::string_view(begin, static_cast<std::size_t>(sign - 1 - begin)), value};
 }
+
 // Only finite numbers: a NaN would poison every window sum it enters.
 std::optional<double> parseFinite(std::string_view s) {
     auto d = parseWhole<double>(s);
@@ -143,24 +161,6 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
-bool readWhole(const fs::path& p, std::string& out) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[1 << 16];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ok;
-}
-
 }  // namespace
 
 std::string serialize(const Bucket& bucket, Metric metric) {
@@ -218,19 +218,19 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
 
     if (count >= 4) {
         std::string_view items = fields[3];
-        bucket.items.reserve(static_cast<std::size_t>(std::count(items.begin(), items.end(), ',')) + 1);
+        // Collected as views first: only a line that reads whole becomes a minute.
+        std::vector<MinuteItems::Item> parsed;
+        parsed.reserve(topPerMinute);
         while (!items.empty()) {
             const std::size_t comma = items.find(',');
-            const std::string_view piece = items.substr(0, comma);
-            items = comma == std::string_view::npos ? std::string_view() : items.substr(comma + 1);
+            const std::string_view piece(items.data(), comma == std::string_view::npos ? items.size() : comma);
+            items.remove_prefix(comma == std::string_view::npos ? items.size() : comma + 1);
             if (piece.empty()) continue;
-            // The last "=" splits: a name may itself contain one.
-            const std::size_t eq = piece.rfind('=');
-            if (eq == std::string_view::npos) return std::nullopt;
-            auto value = parseUInt64(piece.substr(eq + 1));
-            if (!value) return std::nullopt;
-            bucket.items.emplace_back(std::string(piece.substr(0, eq)), *value);
+            const auto item = parseItem(piece);
+            if (!item) return std::nullopt;
+            parsed.push_back(*item);
         }
+        bucket.items = MinuteItems(parsed);
     }
 
     if (count == 5 && fields[4] != "-" && !fields[4].empty()) {
@@ -286,8 +286,9 @@ History::History(Metric metric, std::int64_t now, fs::path path, Access access)
 void History::load(std::int64_t now) {
     if (path_.empty()) return;
     if (access_ == Access::readWrite) makeFolders(path_.parent_path());
-    std::string bytes;
-    if (!readWhole(path_, bytes)) return;
+    FileBytes bytes;
+    if (!bytes.read(path_)) return;
+    buckets_.reserve(bytes.lineCount());
 
     const std::int64_t cutoff = cutoffFor(now, retentionMinutes);
     // Lines that stay (either metric, byte for byte) and lines that would be dropped: expired,
@@ -434,29 +435,20 @@ void History::setBattery(std::optional<double> pct, std::optional<ChargeState> s
 
 Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const std::int64_t cutoff = cutoffFor(now, minutes);
-    // Keyed by views of the stored names, which outlive the call: no copies per item.
-    std::unordered_map<std::string_view, std::uint64_t> sums;
-    sums.reserve(256);
-    auto add = [&sums](std::string_view name, std::uint64_t value) {
-        auto& sum = sums[name];
-        sum = saturatingAdd(sum, value);
-    };
+    NameSums sums;
     double awake = 0;
     for (auto it = buckets_.rbegin(); it != buckets_.rend() && it->minute >= cutoff; ++it) {
         awake += it->awakeS;
-        for (const auto& [name, value] : it->items) add(name, value);
+        sums.add(it->items);
     }
     if (curMinute_ >= cutoff) {
         awake += curAwake_;
-        for (const auto& [name, value] : curItems_) add(name, value);
+        for (const auto& [name, value] : curItems_) sums.add(NameTable::intern(name), value);
     }
     Aggregate agg;
     agg.awakeS = awake;
-    agg.totals.reserve(sums.size());
-    for (const auto& [name, sum] : sums) {
-        agg.totals.emplace_back(std::string(name), sum);
-        agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
-    }
+    agg.totals = sums.list();
+    for (const auto& [name, sum] : agg.totals) agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
     std::sort(agg.totals.begin(), agg.totals.end(), before);
     return agg;
 }
