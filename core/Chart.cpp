@@ -81,6 +81,11 @@ std::string jsonSeries(const std::vector<Series>& series) {
     for (const auto& s : series) size += s.name.size() + 20 + s.values.size() * 6;
     std::string out;
     out.reserve(size);
+    appendJsonSeries(out, series);
+    return out;
+}
+
+void appendJsonSeries(std::string& out, const std::vector<Series>& series) {
     out.push_back('[');
     for (std::size_t i = 0; i < series.size(); ++i) {
         if (i > 0) out.push_back(',');
@@ -95,7 +100,6 @@ std::string jsonSeries(const std::vector<Series>& series) {
         out.append("]}");
     }
     out.push_back(']');
-    return out;
 }
 
 std::string jsonBundles(const BundleMap& map) {
@@ -118,6 +122,11 @@ std::string jsonBundles(const BundleMap& map) {
 std::string jsonBat(const std::vector<Bucket>& buckets) {
     std::string out;
     out.reserve(2 + buckets.size() * 20);
+    appendJsonBat(out, buckets);
+    return out;
+}
+
+void appendJsonBat(std::string& out, const std::vector<Bucket>& buckets) {
     out.push_back('[');
     for (std::size_t i = 0; i < buckets.size(); ++i) {
         if (i > 0) out.push_back(',');
@@ -138,7 +147,6 @@ std::string jsonBat(const std::vector<Bucket>& buckets) {
         out.append("\"}");
     }
     out.push_back(']');
-    return out;
 }
 
 namespace Chart {
