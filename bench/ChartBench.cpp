@@ -1,6 +1,7 @@
 // The chart on a full history: eight days of minutes, 24 names in each.
 //   BM_BuildPage    Chart::build with render, in process (target < 30 ms, page < 2.5 MB)
-//   BM_DumpProcess  the whole "sapwell --dump-chart" process (target < 150 ms)
+//   BM_DumpProcess  the whole "sapwell --dump-chart" process (target < 60 ms; bench/startup.sh
+//                   times it with the other start-up modes)
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
