@@ -1,6 +1,7 @@
 #include "MinuteItems.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace sapwell {
@@ -22,34 +23,58 @@ std::uint8_t* putItem(std::uint8_t* out, std::string_view name, std::uint64_t va
     return putVarint(putVarint(out, NameTable::intern(name)), value);
 }
 
-// The pairs encoded into a buffer of exactly their size: a minute's list never grows once built.
+// Encodes the pairs into `out`, which has room for maxItemBytes per pair; returns the end.
 template <typename Items>
-std::vector<std::uint8_t> encodeExact(const Items& items) {
-    constexpr std::size_t onStack = 32;
-    std::uint8_t stack[onStack * maxItemBytes];
-    std::vector<std::uint8_t> heap;
-    std::uint8_t* start = stack;
-    if (items.size() > onStack) {
-        heap.resize(items.size() * maxItemBytes);
-        start = heap.data();
-    }
-    std::uint8_t* out = start;
+std::uint8_t* encode(const Items& items, std::uint8_t* out) {
     for (const auto& [name, value] : items) out = putItem(out, name, value);
-    return {start, out};
+    return out;
 }
 
 }  // namespace
 
-MinuteItems::MinuteItems(const NamedAmounts& items)
-    : bytes_(encodeExact(items)), count_(static_cast<std::uint32_t>(items.size())) {}
+void MinuteItems::assign(const std::uint8_t* bytes, std::size_t size, std::size_t count) {
+    std::unique_ptr<std::uint8_t[]> copy;
+    if (size > 0) {
+        copy = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+        std::memcpy(copy.get(), bytes, size);
+    }
+    bytes_ = std::move(copy);
+    size_ = static_cast<std::uint32_t>(size);
+    count_ = static_cast<std::uint32_t>(count);
+}
 
-MinuteItems::MinuteItems(std::span<const Item> items)
-    : bytes_(encodeExact(items)), count_(static_cast<std::uint32_t>(items.size())) {}
+template <typename Items>
+void MinuteItems::encodeAll(const Items& items) {
+    // Encoded on the stack and then copied once into a buffer of exactly their size.
+    constexpr std::size_t onStack = 32;
+    std::uint8_t stack[onStack * maxItemBytes];
+    std::unique_ptr<std::uint8_t[]> heap;
+    std::uint8_t* start = stack;
+    if (items.size() > onStack) {
+        heap = std::make_unique_for_overwrite<std::uint8_t[]>(items.size() * maxItemBytes);
+        start = heap.get();
+    }
+    assign(start, static_cast<std::size_t>(encode(items, start) - start), items.size());
+}
+
+MinuteItems::MinuteItems(const NamedAmounts& items) { encodeAll(items); }
+
+MinuteItems::MinuteItems(std::span<const Item> items) { encodeAll(items); }
 
 void MinuteItems::emplace_back(std::string_view name, std::uint64_t value) {
     std::uint8_t buf[maxItemBytes];
-    bytes_.insert(bytes_.end(), buf, putItem(buf, name, value));
+    const std::size_t added = static_cast<std::size_t>(putItem(buf, name, value) - buf);
+    auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(size_ + added);
+    if (size_ > 0) std::memcpy(grown.get(), bytes_.get(), size_);
+    std::memcpy(grown.get() + size_, buf, added);
+    bytes_ = std::move(grown);
+    size_ += static_cast<std::uint32_t>(added);
     ++count_;
+}
+
+bool MinuteItems::operator==(const MinuteItems& other) const {
+    return count_ == other.count_ && size_ == other.size_ &&
+           (size_ == 0 || std::memcmp(bytes_.get(), other.bytes_.get(), size_) == 0);
 }
 
 MinuteItems::reference MinuteItems::at(std::size_t index) const {

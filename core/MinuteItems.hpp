@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -83,6 +84,13 @@ public:
     using iterator = const_iterator;
 
     MinuteItems() = default;
+    MinuteItems(const MinuteItems& other) { assign(other.bytes_.get(), other.size_, other.count_); }
+    MinuteItems(MinuteItems&&) noexcept = default;
+    MinuteItems& operator=(const MinuteItems& other) {
+        if (this != &other) assign(other.bytes_.get(), other.size_, other.count_);
+        return *this;
+    }
+    MinuteItems& operator=(MinuteItems&&) noexcept = default;
     // Implicit, so that a list of NamedAmount can stand wherever a minute's items go.
     MinuteItems(const NamedAmounts& items);
     MinuteItems(std::span<const Item> items);
@@ -90,22 +98,28 @@ public:
 
     void emplace_back(std::string_view name, std::uint64_t value);
     void push_back(const Item& item) { emplace_back(item.first, item.second); }
-    void reserve(std::size_t count) { bytes_.reserve(count * 4); }
 
-    const_iterator begin() const { return {bytes_.data(), bytes_.data() + bytes_.size()}; }
-    const_iterator end() const { return {bytes_.data() + bytes_.size(), bytes_.data() + bytes_.size()}; }
+    const_iterator begin() const { return {bytes_.get(), bytes_.get() + size_}; }
+    const_iterator end() const { return {bytes_.get() + size_, bytes_.get() + size_}; }
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
     // The pair at `index`, walking from the first; std::out_of_range past the end, as a vector.
     reference at(std::size_t index) const;
 
     // The encoding is canonical, so equal bytes are equal pairs.
-    bool operator==(const MinuteItems&) const = default;
+    bool operator==(const MinuteItems& other) const;
     friend bool operator==(const MinuteItems& a, const NamedAmounts& b);
 
 private:
-    std::vector<std::uint8_t> bytes_;
-    std::uint32_t count_ = 0;
+    void assign(const std::uint8_t* bytes, std::size_t size, std::size_t count);
+    template <typename Items>
+    void encodeAll(const Items& items);
+
+    // Exactly as many bytes as the pairs take, with no spare capacity: a minute never grows once
+    // closed, and eight days hold 11,520 of them.
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::uint32_t size_ = 0;   // bytes
+    std::uint32_t count_ = 0;  // pairs
 };
 
 // Sums amounts by name number, remembering every name that occurs (one whose amounts are all 0
