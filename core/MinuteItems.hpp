@@ -16,10 +16,6 @@
 
 namespace sapwell {
 
-// The (name, amount) pairs of one closed minute in their stored order, packed: each pair is the
-// name's number in the NameTable and the amount, both as variable-length integers of seven bits
-// a byte, so a typical pair takes four bytes where a NamedAmount takes forty. Reading yields
-// (const std::string&, amount) pairs, as a list of NamedAmount does.
 // Seven bits a byte, low bits first; the high bit says another byte follows.
 inline std::uint64_t readVarint(const std::uint8_t*& p, const std::uint8_t* end) {
     if (p != end && *p < 0x80) return *p++;
@@ -32,6 +28,10 @@ inline std::uint64_t readVarint(const std::uint8_t*& p, const std::uint8_t* end)
     return n;
 }
 
+// The (name, amount) pairs of one closed minute in their stored order, packed: each pair is the
+// name's number in the NameTable and the amount, both as variable-length integers of seven bits
+// a byte, so a typical pair takes four bytes where a NamedAmount takes forty. Reading yields
+// (const std::string&, amount) pairs, as a list of NamedAmount does.
 class MinuteItems {
 public:
     using Item = std::pair<std::string_view, std::uint64_t>;
