@@ -35,7 +35,7 @@ std::uint8_t* encode(const Items& items, std::uint8_t* out) {
 void MinuteItems::assign(const std::uint8_t* bytes, std::size_t size, std::size_t count) {
     std::unique_ptr<std::uint8_t[]> copy;
     if (size > 0) {
-        copy = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+        copy = std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
         std::memcpy(copy.get(), bytes, size);
     }
     bytes_ = std::move(copy);
@@ -51,7 +51,7 @@ void MinuteItems::encodeAll(const Items& items) {
     std::unique_ptr<std::uint8_t[]> heap;
     std::uint8_t* start = stack;
     if (items.size() > onStack) {
-        heap = std::make_unique_for_overwrite<std::uint8_t[]>(items.size() * maxItemBytes);
+        heap = std::unique_ptr<std::uint8_t[]>(new std::uint8_t[items.size() * maxItemBytes]);
         start = heap.get();
     }
     assign(start, static_cast<std::size_t>(encode(items, start) - start), items.size());
@@ -64,7 +64,7 @@ MinuteItems::MinuteItems(std::span<const Item> items) { encodeAll(items); }
 void MinuteItems::emplace_back(std::string_view name, std::uint64_t value) {
     std::uint8_t buf[maxItemBytes];
     const std::size_t added = static_cast<std::size_t>(putItem(buf, name, value) - buf);
-    auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(size_ + added);
+    auto grown = std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size_ + added]);
     if (size_ > 0) std::memcpy(grown.get(), bytes_.get(), size_);
     std::memcpy(grown.get() + size_, buf, added);
     bytes_ = std::move(grown);
