@@ -17,12 +17,18 @@ struct Key {
     std::size_t size = 0;
 
     explicit Key(std::string_view s) : size(s.size()) {
+        // Overlapping loads rather than a loop over the bytes: each length range is covered whole.
         if (size >= 8) {
             std::memcpy(&head, s.data(), 8);
             std::memcpy(&tail, s.data() + size - 8, 8);
-        } else {
-            for (std::size_t i = 0; i < size; ++i)
-                head |= std::uint64_t{static_cast<unsigned char>(s[i])} << (8 * i);
+        } else if (size >= 4) {
+            std::uint32_t first = 0, last = 0;
+            std::memcpy(&first, s.data(), 4);
+            std::memcpy(&last, s.data() + size - 4, 4);
+            head = first | std::uint64_t{last} << 32;
+        } else if (size > 0) {
+            const auto byte = [&](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(s[i])}; };
+            head = byte(0) | byte(size / 2) << 8 | byte(size - 1) << 16;
         }
     }
     std::uint64_t hash() const {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -59,6 +60,12 @@ TEST(NameTable, OneNumberPerDistinctNameAndFindNeverAdds) {
     const std::size_t before = NameTable::size();
     EXPECT_FALSE(NameTable::find("a name no minute ever held"));
     EXPECT_EQ(NameTable::size(), before);
+    // Short names differing in one byte, at every length the key reads differently.
+    const std::vector<std::string> near = {"a", "b", "ab", "ba", "abc", "acb", "abcd", "abdd", "abcdefg", "abcxefg",
+                                           "abcdefgh", "abcdefgi", std::string(3, '\0'), std::string(2, '\0')};
+    std::set<std::uint32_t> distinct;
+    for (const auto& n : near) distinct.insert(NameTable::intern(n));
+    EXPECT_EQ(distinct.size(), near.size());
     // Enough names to make the table grow several times; each keeps its number and text.
     std::vector<std::uint32_t> ids;
     for (int i = 0; i < 3000; ++i) ids.push_back(NameTable::intern("grow " + std::to_string(i)));
