@@ -17,14 +17,18 @@ TEST(FileBytes, ReadsEveryByteAndCountsLines) {
     testing::TempDir dir;
     std::string big;
     std::mt19937 rng(5);
-    while (big.size() < (std::size_t{5} << 20)) big += std::string(rng() % 500, 'x') + "\n";
-    big += "torn";
+    while (big.size() < (std::size_t{5} << 20)) {
+        big.append(rng() % 500, 'x');
+        big.push_back('\n');
+    }
+    big.append("torn");
     const struct { std::string content; std::size_t lines; } cases[] = {
-        {"", 0}, {"\n", 1}, {"a", 1}, {"a\nb", 2}, {"a\nb\n", 2}, {"\n\n\n", 3}, {big, static_cast<std::size_t>(std::count(big.begin(), big.end(), '\n')) + 1},
+        {"", 0}, {"\n", 1}, {"a", 1}, {"a\nb", 2}, {"a\nb\n", 2}, {"\n\n\n", 3},
+        {big, static_cast<std::size_t>(std::count(big.begin(), big.end(), '\n')) + 1},
     };
     int i = 0;
     for (const auto& c : cases) {
-        const auto path = dir.write("f" + std::to_string(i++), c.content);
+        const auto path = dir.write(std::to_string(i++), c.content);
         FileBytes bytes;
         ASSERT_TRUE(bytes.read(path));
         EXPECT_TRUE(std::string_view(bytes) == c.content) << c.content.size();
