@@ -44,13 +44,16 @@ struct Fixture {
         fs::remove_all(dir, ec);
     }
 
-    Bucket minute(std::int64_t m, std::mt19937_64& rng) const {
-        Bucket b{m, 60.0, {}, 80.0, ChargeState::discharging};
+    NamedAmounts items(std::int64_t m, std::mt19937_64& rng) const {
+        NamedAmounts items;
         for (int i = 0; i < topPerMinute; ++i)
-            b.items.emplace_back(names[(static_cast<std::size_t>(m / 60) + static_cast<std::size_t>(i) * 7) % names.size()],
-                                 rng() % 5'000'000);
-        sortHeaviestFirst(b.items);
-        return b;
+            items.emplace_back(names[(static_cast<std::size_t>(m / 60) + static_cast<std::size_t>(i) * 7) % names.size()],
+                               rng() % 5'000'000);
+        sortHeaviestFirst(items);
+        return items;
+    }
+    Bucket minute(std::int64_t m, std::mt19937_64& rng) const {
+        return {m, 60.0, items(m, rng), 80.0, ChargeState::discharging};
     }
 
     // `expiredDays` eight-day spans of expired minutes, then eight days of live ones.
@@ -128,8 +131,7 @@ void flushOneMinute(benchmark::State& state, bool sync) {
     std::int64_t t = now;
     for (auto _ : state) {
         t += 60;
-        const Bucket b = f.minute(t, rng);
-        h.add(t, 60.0, b.items);
+        h.add(t, 60.0, f.items(t, rng));
         h.closeMinute();
         h.flush(t);
     }

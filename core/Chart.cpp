@@ -3,9 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "Amounts.hpp"
+#include "MinuteItems.hpp"
+#include "NameTable.hpp"
 #include "Text.hpp"
 
 namespace sapwell {
@@ -79,6 +81,11 @@ std::string jsonSeries(const std::vector<Series>& series) {
     for (const auto& s : series) size += s.name.size() + 20 + s.values.size() * 6;
     std::string out;
     out.reserve(size);
+    appendJsonSeries(out, series);
+    return out;
+}
+
+void appendJsonSeries(std::string& out, const std::vector<Series>& series) {
     out.push_back('[');
     for (std::size_t i = 0; i < series.size(); ++i) {
         if (i > 0) out.push_back(',');
@@ -93,7 +100,6 @@ std::string jsonSeries(const std::vector<Series>& series) {
         out.append("]}");
     }
     out.push_back(']');
-    return out;
 }
 
 std::string jsonBundles(const BundleMap& map) {
@@ -116,6 +122,11 @@ std::string jsonBundles(const BundleMap& map) {
 std::string jsonBat(const std::vector<Bucket>& buckets) {
     std::string out;
     out.reserve(2 + buckets.size() * 20);
+    appendJsonBat(out, buckets);
+    return out;
+}
+
+void appendJsonBat(std::string& out, const std::vector<Bucket>& buckets) {
     out.push_back('[');
     for (std::size_t i = 0; i < buckets.size(); ++i) {
         if (i > 0) out.push_back(',');
@@ -136,20 +147,14 @@ std::string jsonBat(const std::vector<Bucket>& buckets) {
         out.append("\"}");
     }
     out.push_back(']');
-    return out;
 }
 
 namespace Chart {
 
 std::vector<std::string> topNames(const std::vector<Bucket>& buckets, std::size_t count) {
-    std::unordered_map<std::string, std::uint64_t> totals;
-    for (const auto& b : buckets) {
-        for (const auto& [name, value] : b.items) {
-            auto& sum = totals[name];
-            sum = saturatingAdd(sum, value);
-        }
-    }
-    NamedAmounts ordered(totals.begin(), totals.end());
+    NameSums totals;
+    for (const auto& b : buckets) totals.add(b.items);
+    NamedAmounts ordered = totals.list();
     sortHeaviestFirst(ordered);
     if (ordered.size() > count) ordered.resize(count);
     std::vector<std::string> names;
@@ -161,9 +166,15 @@ std::vector<std::string> topNames(const std::vector<Bucket>& buckets, std::size_
 std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
                                 const std::vector<std::string>& top,
                                 const std::string& otherLabel) {
-    std::unordered_map<std::string_view, std::size_t> index;
-    index.reserve(top.size());
-    for (std::size_t i = 0; i < top.size(); ++i) index.emplace(top[i], i);
+    // The series of each name number; names outside the top go to the rest.
+    constexpr std::size_t none = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> slot;
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        const auto id = NameTable::find(top[i]);
+        if (!id) continue;  // in no minute at all
+        if (*id >= slot.size()) slot.resize(std::size_t{*id} + 1, none);
+        if (slot[*id] == none) slot[*id] = i;
+    }
 
     const std::size_t n = buckets.size();
     std::vector<Series> series;
@@ -173,13 +184,14 @@ std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
     bool anyRest = false;
 
     for (std::size_t m = 0; m < n; ++m) {
-        for (const auto& [name, value] : buckets[m].items) {
+        const auto& items = buckets[m].items;
+        for (auto it = items.begin(); it != items.end(); ++it) {
             // Adding rather than assigning keeps a (malformed) repeated name from losing data;
             // with one item per name, as minutes are stored, the two are the same.
-            const auto it = index.find(name);
-            auto& slot = it != index.end() ? series[it->second].values[m] : rest[m];
-            slot = saturatingAdd(slot, value);
-            if (it == index.end() && value > 0) anyRest = true;
+            const std::size_t s = it.nameId() < slot.size() ? slot[it.nameId()] : none;
+            auto& cell = s != none ? series[s].values[m] : rest[m];
+            cell = saturatingAdd(cell, it.value());
+            if (s == none && it.value() > 0) anyRest = true;
         }
     }
     if (anyRest) series.push_back(Series{otherLabel, std::move(rest)});

@@ -36,6 +36,9 @@ std::string jsonString(std::string_view text);
 std::string jsonSeries(const std::vector<Series>& series);
 std::string jsonBundles(const BundleMap& map);
 std::string jsonBat(const std::vector<Bucket>& buckets);
+// The same texts appended to a page in the making, which then holds the only copy.
+void appendJsonSeries(std::string& out, const std::vector<Series>& series);
+void appendJsonBat(std::string& out, const std::vector<Bucket>& buckets);
 
 // Writes the whole document.
 std::string render(const std::vector<std::int64_t>& labels, const std::vector<Series>& series,

@@ -71,7 +71,11 @@ std::string render(const std::vector<std::int64_t>& labels, const std::vector<Se
                    bool hasBattery, std::int64_t now, int minutes, const BundleMap& bundles,
                    Lang lang) {
     Page p{{}, lang};
-    p.out.reserve(34932);
+    // Room for the data constants as well, so a week's page (a megabyte) is not copied as it grows:
+    // per minute a label and a battery entry, and per value a number and its comma.
+    std::size_t dataBytes = labels.size() * 32;
+    for (const auto& s : series) dataBytes += s.values.size() * 7;
+    p.out.reserve(34932 + dataBytes);
     const bool cpu = metric == Metric::cpuTime;
     const S title = cpu ? S::chartTitleCPU : S::chartTitle;
 
@@ -125,8 +129,11 @@ std::string render(const std::vector<std::int64_t>& labels, const std::vector<Se
         if (i) p << ",";
         appendInt(p.out, labels[i]);
     }
-    p << "];\nconst SERIES = " << jsonSeries(series) << ";\n";
-    p << "const BAT = " << jsonBat(buckets) << ";\n";
+    p << "];\nconst SERIES = ";
+    appendJsonSeries(p.out, series);
+    p << ";\nconst BAT = ";
+    appendJsonBat(p.out, buckets);
+    p << ";\n";
     p << "const TO_PCT = " << shortestDouble(toPercent) << ";\n";
     p << "const HAS_BATTERY = " << (hasBattery ? "true" : "false") << ";\n";
     p << "const IS_CPU = " << (cpu ? "true" : "false") << ";\n";

@@ -16,6 +16,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "FileBytes.hpp"
 #include "Text.hpp"
 
 namespace sapwell {
@@ -72,9 +73,25 @@ std::optional<Num> parseWhole(std::string_view s) {
 }
 
 std::optional<std::int64_t> parseInt64(std::string_view s) { return parseWhole<std::int64_t>(s); }
-std::optional<std::uint64_t> parseUInt64(std::string_view s) {
-    if (!s.empty() && s.front() == '-') return std::nullopt;
-    return parseWhole<std::uint64_t>(s);
+// One piece "name=value" of the items field, split at its last "=" (a name may contain one).
+// Only digits, after an optional "+", may follow that "=", so the value is found by walking back
+// from the end: the first byte that is neither must be the "=". Every item of every line comes
+// through here at start, hence by hand rather than with searches and from_chars.
+std::optional<std::pair<std::string_view, std::uint64_t>> parseItem(std::string_view piece) {
+    const char* const begin = piece.data();
+    const char* const end = begin + piece.size();
+    const char* digits = end;
+    while (digits != begin && static_cast<unsigned char>(digits[-1] - '0') <= 9) --digits;
+    const char* sign = digits;
+    if (sign != begin && sign[-1] == '+') --sign;
+    if (digits == end || sign == begin || sign[-1] != '=') return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char* p = digits; p != end; ++p) {
+        if (__builtin_mul_overflow(value, std::uint64_t{10}, &value) ||
+            __builtin_add_overflow(value, static_cast<std::uint64_t>(*p - '0'), &value))
+            return std::nullopt;
+    }
+    return std::pair{std::string_view(begin, static_cast<std::size_t>(sign - 1 - begin)), value};
 }
 // The shape the writer produces ("58.3", "-1.0"), converted exactly: at most 15 digits make an
 // integer below 2^53 and a power of ten up to 10^15, both exact in a double, so the one division
@@ -176,24 +193,6 @@ void syncFolder(const fs::path& folder) {
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
-}
-
-bool readWhole(const fs::path& p, std::string& out) {
-    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[1 << 16];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ok;
 }
 
 // Decides whether loading rewrites the file without its dead lines, and with which. Expiry is
@@ -317,19 +316,19 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
 
     if (count >= 4) {
         std::string_view items = fields[3];
-        bucket.items.reserve(static_cast<std::size_t>(std::count(items.begin(), items.end(), ',')) + 1);
+        // Collected as views first: only a line that reads whole becomes a minute.
+        std::vector<MinuteItems::Item> parsed;
+        parsed.reserve(topPerMinute);
         while (!items.empty()) {
             const std::size_t comma = items.find(',');
-            const std::string_view piece = items.substr(0, comma);
-            items = comma == std::string_view::npos ? std::string_view() : items.substr(comma + 1);
+            const std::string_view piece(items.data(), comma == std::string_view::npos ? items.size() : comma);
+            items.remove_prefix(comma == std::string_view::npos ? items.size() : comma + 1);
             if (piece.empty()) continue;
-            // The last "=" splits: a name may itself contain one.
-            const std::size_t eq = piece.rfind('=');
-            if (eq == std::string_view::npos) return std::nullopt;
-            auto value = parseUInt64(piece.substr(eq + 1));
-            if (!value) return std::nullopt;
-            bucket.items.emplace_back(std::string(piece.substr(0, eq)), *value);
+            const auto item = parseItem(piece);
+            if (!item) return std::nullopt;
+            parsed.push_back(*item);
         }
+        bucket.items = MinuteItems(parsed);
     }
 
     if (count == 5 && fields[4] != "-" && !fields[4].empty()) {
@@ -376,8 +375,9 @@ History::History(Metric metric, std::int64_t now, fs::path path, Access access)
 void History::load(std::int64_t now) {
     if (path_.empty()) return;
     if (access_ == Access::readWrite) makeFolders(path_.parent_path());
-    std::string bytes;
-    if (!readWhole(path_, bytes)) return;
+    FileBytes bytes;
+    if (!bytes.read(path_)) return;
+    buckets_.reserve(bytes.lineCount());
 
     const std::int64_t cutoff = cutoffFor(now, retentionMinutes);
     // Every whole line with what loading made of it, for compaction to decide on afterwards.
@@ -513,29 +513,20 @@ void History::setBattery(std::optional<double> pct, std::optional<ChargeState> s
 
 Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const std::int64_t cutoff = cutoffFor(now, minutes);
-    // Keyed by views of the stored names, which outlive the call: no copies per item.
-    std::unordered_map<std::string_view, std::uint64_t> sums;
-    sums.reserve(256);
-    auto add = [&sums](std::string_view name, std::uint64_t value) {
-        auto& sum = sums[name];
-        sum = saturatingAdd(sum, value);
-    };
+    NameSums sums;
     double awake = 0;
     for (auto it = buckets_.rbegin(); it != buckets_.rend() && it->minute >= cutoff; ++it) {
         awake += it->awakeS;
-        for (const auto& [name, value] : it->items) add(name, value);
+        sums.add(it->items);
     }
     if (curMinute_ >= cutoff) {
         awake += curAwake_;
-        for (const auto& [name, value] : curItems_) add(name, value);
+        for (const auto& [name, value] : curItems_) sums.add(NameTable::intern(name), value);
     }
     Aggregate agg;
     agg.awakeS = awake;
-    agg.totals.reserve(sums.size());
-    for (const auto& [name, sum] : sums) {
-        agg.totals.emplace_back(std::string(name), sum);
-        agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
-    }
+    agg.totals = sums.list();
+    for (const auto& [name, sum] : agg.totals) agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
     std::sort(agg.totals.begin(), agg.totals.end(), before);
     return agg;
 }

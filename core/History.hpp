@@ -12,6 +12,7 @@
 #include "Amounts.hpp"
 #include "Battery.hpp"
 #include "Metric.hpp"
+#include "MinuteItems.hpp"
 #include "Seam.hpp"
 
 namespace sapwell {
@@ -24,7 +25,7 @@ inline constexpr std::int64_t retentionSeconds = retentionMinutes * 60;
 struct Bucket {
     std::int64_t minute = 0;  // Unix seconds of the minute's start
     double awakeS = 0;
-    NamedAmounts items;  // heaviest first, at most topPerMinute
+    MinuteItems items;  // heaviest first, at most topPerMinute; names stored once per process
     std::optional<double> batPct;
     std::optional<ChargeState> batState;
     bool operator==(const Bucket&) const = default;

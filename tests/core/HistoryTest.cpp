@@ -54,6 +54,7 @@ TEST(HistoryLine, ParseGrammar) {
         {"60\tcpu_ms\t3", B(60, 3), Metric::cpuTime},  // three fields
         {"60" + E + "1\t,a=1,,b=2,\t-", B(60, 1, {{"a", 1}, {"b", 2}})},
         {"60" + E + "1\tx=y=3,=5\t-", B(60, 1, {{"x=y", 3}, {"", 5}})},  // the last "=" splits
+        {"60" + E + "1\ta=+5,b+=007\t-", B(60, 1, {{"a", 5}, {"b+", 7}})},  // a "+" before the value
         {"60" + E + "1\t\t87.5:x", B(60, 1, {}, 87.5)},
         {"60" + E + "1\t\t87.5", B(60, 1)},
         {"60" + E + "1\t\t:87.5::c:", B(60, 1, {}, 87.5, S::charging)},
@@ -63,7 +64,8 @@ TEST(HistoryLine, ParseGrammar) {
     // Two fields; bad items; a foreign tag; bad minutes and awake times (NaN poisons sums); not UTF-8.
     const std::string rejected[] = {
         "60\tcpu_ms", "60" + E + "1\ta=1,b\t-", "60" + E + "1\ta=\t-", "60" + E + "1\ta=-1", "60" + E + "1\ta=1x",
-        "60" + E + "1\ta=18446744073709551616", "60\tenergy\t1", "+-120" + E + "1", "9223372036854775808" + E + "1",
+        "60" + E + "1\ta=18446744073709551616", "60" + E + "1\ta=++5", "60" + E + "1\ta=+", "60" + E + "1\t5",
+        "60\tenergy\t1", "+-120" + E + "1", "9223372036854775808" + E + "1",
         "60" + E + "1.0s", "60" + E + "nan", "60" + E + "inf", "60" + E + "1\tb\xFF=2\t-"};
     for (const auto& bad : rejected) EXPECT_FALSE(parseLine(bad)) << bad;
 }
