@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string_view>
 
 #include "AppUnit.hpp"
@@ -42,6 +44,8 @@ std::vector<std::filesystem::path> foldersFor(std::optional<std::filesystem::pat
 }
 
 constexpr std::string_view deletedSuffix = " (deleted)";
+// The owner of kernel threads and the system's own services.
+constexpr const char* systemOwner = "Linux";
 
 }  // namespace
 
@@ -51,7 +55,13 @@ LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
     : procRoot_(procRoot.string()),
       liveKernel_(procRoot == "/proc"),
       ticksPerSecond_(::sysconf(_SC_CLK_TCK)),
-      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {}
+      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {
+    // Read whole: machines with many mounts (containers, snaps) have long tables.
+    std::ifstream mountinfo(procRoot_ + "/self/mountinfo");
+    std::ostringstream text;
+    text << mountinfo.rdbuf();
+    cgroupMount_ = cgroup2Mount(text.str());
+}
 
 bool LinuxProcessTable::procFile(Pid pid, const char* leaf, char* out, std::size_t size) const {
     const int n =
@@ -131,8 +141,55 @@ std::optional<std::string> LinuxProcessTable::processName(Pid pid) {
     return text::repairUtf8(comm);
 }
 
+std::optional<double> LinuxProcessTable::processAgeSeconds(Pid pid) {
+    char path[512];
+    char buf[4096];
+    if (!procFile(pid, "stat", path, sizeof path)) return std::nullopt;
+    const auto stat = parseProcStat(readSmall(path, buf, sizeof buf));
+    timespec now{};
+    if (!stat || !stat->startTicks || ticksPerSecond_ <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return std::nullopt;
+    const double started =
+        static_cast<double>(*stat->startTicks) / static_cast<double>(ticksPerSecond_);
+    const double age = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - started;
+    return age > 0 ? age : 0.0;
+}
+
+ProcessGroups* LinuxProcessTable::groups() {
+    return cgroupMount_ ? this : nullptr;
+}
+
+std::optional<std::string> LinuxProcessTable::groupOf(Pid pid) {
+    char file[512];
+    char buf[8192];
+    if (!cgroupMount_ || !procFile(pid, "cgroup", file, sizeof file)) return std::nullopt;
+    const auto path = unifiedCgroupPath(readSmall(file, buf, sizeof buf));
+    if (!path || !cgroupFolder(*cgroupMount_, *path)) return std::nullopt;
+    return std::string(*path);
+}
+
+std::optional<std::uint64_t> LinuxProcessTable::groupCPUTimeNS(const std::string& group) {
+    if (!cgroupMount_) return std::nullopt;
+    const auto folder = cgroupFolder(*cgroupMount_, group);
+    if (!folder) return std::nullopt;
+    cgroupFile_.assign(*folder).append("/cpu.stat");
+    char buf[2048];
+    return cpuStatUsageNS(readSmall(cgroupFile_.c_str(), buf, sizeof buf));
+}
+
+std::optional<Owner> LinuxProcessTable::groupOwner(const std::string& group) {
+    if (isSystemCgroup(group)) return Owner{systemOwner, std::nullopt};
+    if (const auto appId = appIdOfGroup(group)) return applicationOwner(*appId);
+    return std::nullopt;
+}
+
+Owner LinuxProcessTable::applicationOwner(const std::string& appId) {
+    if (const auto* entry = desktopEntries_.find(appId))
+        return Owner{entry->name.value_or(shortAppName(appId)), entry->path};
+    return Owner{shortAppName(appId), std::nullopt};
+}
+
 std::optional<Owner> LinuxProcessTable::ownerOf(Pid pid, const std::optional<std::string>& path) {
-    static const std::string systemOwner = "Linux";
     char file[512];
     char buf[8192];
 
@@ -143,12 +200,8 @@ std::optional<Owner> LinuxProcessTable::ownerOf(Pid pid, const std::optional<std
     if (procFile(pid, "cgroup", file, sizeof file)) {
         if (const auto cgroup = unifiedCgroupPath(readSmall(file, buf, sizeof buf))) {
             if (isSystemCgroup(*cgroup)) return Owner{systemOwner, std::nullopt};
-            if (const auto appId = appIdOfCgroup(*cgroup)) {
-                // A desktop application's unit gathers all its helpers, whatever they run.
-                if (const auto* entry = desktopEntries_.find(*appId))
-                    return Owner{entry->name.value_or(shortAppName(*appId)), entry->path};
-                return Owner{shortAppName(*appId), std::nullopt};
-            }
+            // A desktop application's unit gathers all its helpers, whatever they run.
+            if (const auto appId = appIdOfCgroup(*cgroup)) return applicationOwner(*appId);
         }
     }
     if (!path) return std::nullopt;
