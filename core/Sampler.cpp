@@ -89,7 +89,8 @@ Sample Sampler::sample() {
         }
         const std::uint64_t now = energy ? current.energyNJ : current.cpuNS;
         const Reading* before = previous(pid);
-        const std::uint64_t then = before ? (energy ? before->counters.energyNJ : before->counters.cpuNS) : 0;
+        const std::uint64_t then =
+            before ? (energy ? before->counters.energyNJ : before->counters.cpuNS) : 0;
 
         // The age is read only where the pid may name a process not measured before: one not
         // seen in the previous pass, or one whose counter went down (the pid was reused).
@@ -119,7 +120,8 @@ Sample Sampler::sample() {
             else if (bornSince)
                 raw = now;  // all its work was done since the previous pass
             if (reading.group != noGroup)
-                groups_[reading.group].countedNS = saturatingAdd(groups_[reading.group].countedNS, raw);
+                groups_[reading.group].countedNS =
+                    saturatingAdd(groups_[reading.group].countedNS, raw);
             // Truncate per process, before processes of one owner are added up.
             if (raw >= perUnit) addAmount(out.deltas, nameOf(pid), raw / perUnit);
         }
@@ -212,8 +214,8 @@ void Sampler::settleGroups(ProcessGroups& groups, bool usable, Sample& out) {
             g.grew = false;
         } else {
             // A counter lower than before belongs to a group made anew since: all of it is new.
-            const std::uint64_t growth =
-                !g.usageNS ? 0 : *usage >= *g.usageNS ? *usage - *g.usageNS : *usage;
+            std::uint64_t growth = 0;
+            if (g.usageNS) growth = *usage >= *g.usageNS ? *usage - *g.usageNS : *usage;
             g.grew = growth > 0;
             if (usable && g.usageNS && growth > g.countedNS) {
                 const std::uint64_t residual = growth - g.countedNS;

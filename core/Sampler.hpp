@@ -24,7 +24,7 @@ struct Sample {
     // Awake time since the previous pass when far more than one interval passed awake (the
     // program was stopped or starved); 0 otherwise. Such a pass is treated like one after sleep.
     double overdue = 0;
-    bool usable = false;    // not the first pass, no sleep and not overdue
+    bool usable = false;  // not the first pass, no sleep and not overdue
 };
 
 // Turns cumulative per-process counters into per-application amounts.
@@ -59,7 +59,7 @@ private:
     struct Reading {
         Pid pid;
         Counters counters;
-        double start;         // on the continuous clock; its first sighting where the age is unknown
+        double start;  // on the continuous clock; its first sighting where the age is unknown
         std::uint32_t group;  // slot of the group it was first seen in, or noGroup
     };
     struct Group {

@@ -60,7 +60,7 @@ LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
     std::ifstream mountinfo(procRoot_ + "/self/mountinfo");
     std::ostringstream text;
     text << mountinfo.rdbuf();
-    cgroupMount_ = cgroup2Mount(text.str());
+    if (auto mount = cgroup2Mount(text.str())) cgroups_.emplace(std::move(*mount));
 }
 
 bool LinuxProcessTable::procFile(Pid pid, const char* leaf, char* out, std::size_t size) const {
@@ -84,6 +84,8 @@ std::vector<Pid> LinuxProcessTable::listPIDs() {
     }
     ::closedir(dir);
     lastCount_ = pids.size();
+    ++pass_;  // one listing per pass
+    if (cgroups_) cgroups_->nextPass();
     return pids;
 }
 
@@ -141,40 +143,44 @@ std::optional<std::string> LinuxProcessTable::processName(Pid pid) {
     return text::repairUtf8(comm);
 }
 
-std::optional<double> LinuxProcessTable::processAgeSeconds(Pid pid) {
+std::string_view LinuxProcessTable::recentText(Pid pid, const char* leaf, Recent& recent) {
+    if (recent.pid == pid && recent.pass == pass_) return recent.text;
     char path[512];
-    char buf[4096];
-    if (!procFile(pid, "stat", path, sizeof path)) return std::nullopt;
-    const auto stat = parseProcStat(readSmall(path, buf, sizeof buf));
+    char buf[8192];
+    recent.pid = pid;
+    recent.pass = pass_;
+    recent.text.assign(procFile(pid, leaf, path, sizeof path) ? readSmall(path, buf, sizeof buf)
+                                                              : std::string_view());
+    return recent.text;
+}
+
+std::optional<double> LinuxProcessTable::processAgeSeconds(Pid pid) {
+    const auto stat = parseProcStat(recentText(pid, "stat", recentStat_));
     timespec now{};
-    if (!stat || !stat->startTicks || ticksPerSecond_ <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+    if (!stat || !stat->startTicks || ticksPerSecond_ <= 0 ||
+        ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
         return std::nullopt;
     const double started =
         static_cast<double>(*stat->startTicks) / static_cast<double>(ticksPerSecond_);
-    const double age = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - started;
+    const double age =
+        static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - started;
     return age > 0 ? age : 0.0;
 }
 
 ProcessGroups* LinuxProcessTable::groups() {
-    return cgroupMount_ ? this : nullptr;
+    return cgroups_ ? this : nullptr;
 }
 
 std::optional<std::string> LinuxProcessTable::groupOf(Pid pid) {
-    char file[512];
-    char buf[8192];
-    if (!cgroupMount_ || !procFile(pid, "cgroup", file, sizeof file)) return std::nullopt;
-    const auto path = unifiedCgroupPath(readSmall(file, buf, sizeof buf));
-    if (!path || !cgroupFolder(*cgroupMount_, *path)) return std::nullopt;
+    if (!cgroups_) return std::nullopt;
+    const auto path = unifiedCgroupPath(recentText(pid, "cgroup", recentCgroup_));
+    if (!path || !cgroupFolder(cgroups_->mount(), *path)) return std::nullopt;
     return std::string(*path);
 }
 
 std::optional<std::uint64_t> LinuxProcessTable::groupCPUTimeNS(const std::string& group) {
-    if (!cgroupMount_) return std::nullopt;
-    const auto folder = cgroupFolder(*cgroupMount_, group);
-    if (!folder) return std::nullopt;
-    cgroupFile_.assign(*folder).append("/cpu.stat");
-    char buf[2048];
-    return cpuStatUsageNS(readSmall(cgroupFile_.c_str(), buf, sizeof buf));
+    if (!cgroups_) return std::nullopt;
+    return cgroups_->usageNS(group);
 }
 
 std::optional<Owner> LinuxProcessTable::groupOwner(const std::string& group) {
@@ -190,19 +196,12 @@ Owner LinuxProcessTable::applicationOwner(const std::string& appId) {
 }
 
 std::optional<Owner> LinuxProcessTable::ownerOf(Pid pid, const std::optional<std::string>& path) {
-    char file[512];
-    char buf[8192];
-
-    if (procFile(pid, "stat", file, sizeof file)) {
-        const auto stat = parseProcStat(readSmall(file, buf, sizeof buf));
-        if (stat && (stat->flags & pfKthread) != 0) return Owner{systemOwner, std::nullopt};
-    }
-    if (procFile(pid, "cgroup", file, sizeof file)) {
-        if (const auto cgroup = unifiedCgroupPath(readSmall(file, buf, sizeof buf))) {
-            if (isSystemCgroup(*cgroup)) return Owner{systemOwner, std::nullopt};
-            // A desktop application's unit gathers all its helpers, whatever they run.
-            if (const auto appId = appIdOfCgroup(*cgroup)) return applicationOwner(*appId);
-        }
+    const auto stat = parseProcStat(recentText(pid, "stat", recentStat_));
+    if (stat && (stat->flags & pfKthread) != 0) return Owner{systemOwner, std::nullopt};
+    if (const auto cgroup = unifiedCgroupPath(recentText(pid, "cgroup", recentCgroup_))) {
+        if (isSystemCgroup(*cgroup)) return Owner{systemOwner, std::nullopt};
+        // A desktop application's unit gathers all its helpers, whatever they run.
+        if (const auto appId = appIdOfCgroup(*cgroup)) return applicationOwner(*appId);
     }
     if (!path) return std::nullopt;
     return Owner{OwnerResolver::lastComponent(*path), std::nullopt};

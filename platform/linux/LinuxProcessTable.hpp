@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Cgroup.hpp"
+#include "CgroupCounters.hpp"
 #include "DesktopEntry.hpp"
 #include "Seam.hpp"
 
@@ -33,6 +33,9 @@ public:
     // From the start time in /proc/PID/stat against CLOCK_BOOTTIME.
     std::optional<double> processAgeSeconds(Pid pid) override;
     ProcessGroups* groups() override;
+
+    LinuxProcessTable(const LinuxProcessTable&) = delete;
+    LinuxProcessTable& operator=(const LinuxProcessTable&) = delete;
     // Kernel threads and system services belong to "Linux"; processes in a desktop
     // application's unit to that application; others to their executable's file name.
     std::optional<Owner> ownerOf(Pid pid, const std::optional<std::string>& path) override;
@@ -50,13 +53,23 @@ private:
     std::optional<std::uint64_t> statCPUTimeNS(Pid pid) const;
     Owner applicationOwner(const std::string& appId);
 
+    // A process met for the first time is asked its age, group and owner one after another: its
+    // stat and cgroup files are read once for all, within one pass.
+    struct Recent {
+        Pid pid = 0;
+        std::uint64_t pass = 0;
+        std::string text;
+    };
+    std::string_view recentText(Pid pid, const char* leaf, Recent& recent);
+
     std::string procRoot_;
     bool liveKernel_;  // the kernel's CPU clocks describe this tree only when it is the real /proc
     long ticksPerSecond_;
     std::size_t lastCount_ = 0;
     DesktopEntries desktopEntries_;
-    std::optional<Cgroup2Mount> cgroupMount_;
-    std::string cgroupFile_;  // reused buffer for the path of a group's cpu.stat
+    std::optional<CgroupCounters> cgroups_;  // where a cgroup2 hierarchy is mounted
+    std::uint64_t pass_ = 0;                 // listings so far
+    Recent recentStat_, recentCgroup_;
 };
 
 }  // namespace sapwell::platform
