@@ -150,6 +150,7 @@ void samplePassWithBirths(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         desktop->replace(20);
+        ::usleep(30'000);  // lets the new processes finish starting, so only the pass is timed
         state.ResumeTiming();
         sapwell::Sample sample = sampler.sample();
         benchmark::DoNotOptimize(sample);
