@@ -24,7 +24,8 @@ AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
     shell_.setStatusText("");
     const std::int64_t start = now();
     const Metric metric = detectMetric(seam_.processes);
-    sampler_ = std::make_unique<Sampler>(metric, seam_.processes, seam_.clocks);
+    sampler_ = std::make_unique<Sampler>(metric, seam_.processes, seam_.clocks,
+                                         options_.sampleInterval);
     history_ = std::make_unique<History>(
         metric, start, options_.historyFile.value_or(History::dataFile(seam_.env)));
     units_ = Units(metric, Battery::capacityMJ(seam_.battery),
@@ -53,7 +54,8 @@ void AppController::launch() {
 void AppController::tick() {
     const std::int64_t t = now();
     const Sample sample = sampler_->sample();
-    if (sample.slept > 0) history_->closeMinute();
+    // After sleep or a long stop (SIGSTOP, a debugger) the minute in progress ends there.
+    if (sample.slept > 0 || sample.overdue > 0) history_->closeMinute();
     if (sample.usable) history_->add(t, sample.awakeDelta, sample.deltas);
 
     const BatterySnapshot battery = Battery::snapshot(seam_.battery);

@@ -1,24 +1,99 @@
 // One sampling pass over the live process table against the floor of the same work done by a
 // bare loop: list /proc and read each process's CPU clock, nothing else.
+//
+// Where the cgroup2 hierarchy is writable, the table first gets a desktop's worth of control
+// groups (40, two idle processes in each, as systemd places applications and services), so the
+// pass reads group counters too; samplePassWithBirths also replaces 20 of those processes before
+// every pass, so each pass reads ages and groups of processes it has not seen.
 
 #include <benchmark/benchmark.h>
 #include <dirent.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "Cgroup.hpp"
 #include "LinuxClocks.hpp"
 #include "LinuxProcessTable.hpp"
 #include "Sampler.hpp"
 
 namespace {
+
+// Idle processes in control groups of their own; removed with the object.
+class Desktop {
+public:
+    static constexpr int groupCount = 40;
+    static constexpr int perGroup = 2;
+
+    Desktop() {
+        std::ifstream in("/proc/self/mountinfo");
+        std::ostringstream text;
+        text << in.rdbuf();
+        const auto mount = sapwell::platform::cgroup2Mount(text.str());
+        if (!mount || mount->root != "/") return;
+        for (int i = 0; i < groupCount; ++i) {
+            const std::string name = "/app-org.sapwell.Bench" + std::to_string(i) + "-" +
+                                     std::to_string(getpid()) + ".scope";
+            const auto folder = sapwell::platform::cgroupFolder(*mount, name);
+            if (!folder || ::mkdir(folder->c_str(), 0755) != 0) return;
+            folders_.push_back(*folder);
+            for (int k = 0; k < perGroup; ++k)
+                if (!spawn(i)) return;
+        }
+        ready_ = true;
+    }
+    ~Desktop() {
+        for (const pid_t pid : pids_) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+        for (const std::string& folder : folders_) ::rmdir(folder.c_str());
+    }
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    bool ready() const { return ready_; }
+    // Ends the `count` oldest processes and starts as many new ones.
+    void replace(int count) {
+        for (int i = 0; i < count && !pids_.empty(); ++i) {
+            ::kill(pids_.front(), SIGKILL), ::waitpid(pids_.front(), nullptr, 0);
+            pids_.erase(pids_.begin());
+            spawn(next_++ % groupCount);
+        }
+    }
+
+private:
+    // Spawned, not forked: a fork would leave this process's memory copy-on-write and charge
+    // the copying to the pass being timed.
+    bool spawn(int group) {
+        char sleepPath[] = "/bin/sleep", forever[] = "1000000";
+        char* argv[] = {sleepPath, forever, nullptr};
+        pid_t pid = 0;
+        if (::posix_spawn(&pid, sleepPath, nullptr, nullptr, argv, environ) != 0) return false;
+        pids_.push_back(pid);
+        std::ofstream procs(folders_[static_cast<std::size_t>(group)] + "/cgroup.procs");
+        procs << pid << std::flush;
+        return static_cast<bool>(procs);
+    }
+
+    std::vector<std::string> folders_;
+    std::vector<pid_t> pids_;
+    int next_ = 0;
+    bool ready_ = false;
+};
+
+Desktop* desktop = nullptr;
 
 void floorPass(benchmark::State& state) {
     std::size_t processes = 0;
@@ -63,8 +138,29 @@ void samplePass(benchmark::State& state) {
     state.counters["processes"] = static_cast<double>(processes);
 }
 
+void samplePassWithBirths(benchmark::State& state) {
+    if (desktop == nullptr || !desktop->ready()) {
+        state.SkipWithError("no writable cgroup2 hierarchy");
+        return;
+    }
+    sapwell::platform::LinuxProcessTable table;
+    sapwell::platform::LinuxClocks clocks;
+    sapwell::Sampler sampler(sapwell::Metric::cpuTime, table, clocks);
+    sampler.sample();
+    for (auto _ : state) {
+        state.PauseTiming();
+        desktop->replace(20);
+        ::usleep(30'000);  // lets the new processes finish starting, so only the pass is timed
+        state.ResumeTiming();
+        sapwell::Sample sample = sampler.sample();
+        benchmark::DoNotOptimize(sample);
+    }
+    state.counters["processes"] = static_cast<double>(table.listPIDs().size());
+}
+
 BENCHMARK(floorPass)->Unit(benchmark::kMicrosecond)->Repetitions(10);
 BENCHMARK(samplePass)->Unit(benchmark::kMicrosecond)->Repetitions(10);
+BENCHMARK(samplePassWithBirths)->Unit(benchmark::kMicrosecond)->Repetitions(10)->Iterations(200);
 
 // Keeps the fastest repetition of each benchmark so the ratio is not at the mercy of a busy box.
 class Capture : public benchmark::ConsoleReporter {
@@ -101,6 +197,10 @@ int main(int argc, char** argv) {
     args.insert(args.begin() + 1, interleave.data());
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
+    Desktop groups;
+    desktop = &groups;
+    std::printf("control groups: %s\n",
+                groups.ready() ? "40 with 2 idle processes each" : "none (cgroup2 not writable)");
     Capture reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto floor = reporter.best.find("floorPass");
@@ -114,6 +214,10 @@ int main(int argc, char** argv) {
         std::printf("per process: %.2f us (sample) vs %.2f us (floor) over %.0f processes\n",
                     pass->second.us / procs,
                     floor->second.us / std::max(1.0, floor->second.processes), procs);
+        if (const auto births = reporter.best.find("samplePassWithBirths");
+            births != reporter.best.end())
+            std::printf("with 20 new processes a pass: %.1f us, ratio %.2fx\n", births->second.us,
+                        births->second.us / floor->second.us);
     }
     benchmark::Shutdown();
     return 0;

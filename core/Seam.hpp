@@ -18,6 +18,23 @@ namespace sapwell {
 
 using Pid = std::int32_t;
 
+// Where the system keeps a CPU counter per group of processes that goes on counting the work of
+// members that have exited (control groups on Linux), the work of processes that lived and died
+// between two passes can still be counted. Systems without such groups leave this absent.
+class ProcessGroups {
+public:
+    virtual ~ProcessGroups() = default;
+    // The group a process runs in, as a name unique on this system; absent when it runs in none
+    // that counts apart from the whole system, or when that cannot be read.
+    virtual std::optional<std::string> groupOf(Pid pid) = 0;
+    // Cumulative CPU time in nanoseconds of every process that ever ran in the group; absent
+    // when the group is gone or cannot be read.
+    virtual std::optional<std::uint64_t> groupCPUTimeNS(const std::string& group) = 0;
+    // The application a group belongs to by its own name or an enclosing group's; absent when the
+    // group does not tell, and its members decide.
+    virtual std::optional<Owner> groupOwner(const std::string& group) = 0;
+};
+
 class ProcessTable {
 public:
     virtual ~ProcessTable() = default;
@@ -34,6 +51,8 @@ public:
     // Seconds since the process started; absent where the system cannot tell. Together with the
     // pid it tells one process from a later one that got the same pid.
     virtual std::optional<double> processAgeSeconds(Pid /*pid*/) { return std::nullopt; }
+    // The per-group CPU counters, where the system keeps them; absent by default.
+    virtual ProcessGroups* groups() { return nullptr; }
     // The application a process belongs to. Absent means "no owner known": the caller names the
     // process by its short name. The default applies the path rules of OwnerResolver.
     virtual std::optional<Owner> ownerOf(Pid pid, const std::optional<std::string>& path);

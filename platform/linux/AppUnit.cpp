@@ -1,6 +1,7 @@
 #include "AppUnit.hpp"
 
 #include <charconv>
+#include <vector>
 
 namespace sapwell::platform {
 
@@ -82,6 +83,14 @@ std::optional<std::string> appIdOfUnit(std::string_view unit) {
         body = body.substr(0, dash);
         const auto before = body.rfind('-');
         id = before == std::string_view::npos ? body : body.substr(before + 1);
+    } else if (body.ends_with(".slice")) {
+        // A dash nests slices, so the id is the last part. Launchers group their own units in
+        // slices too ("app-gnome\x2dsession\x2dmanager.slice"); only a reverse-DNS id, as
+        // desktop applications have, names an application.
+        body.remove_suffix(6);
+        const auto dash = body.rfind('-');
+        id = dash == std::string_view::npos ? body : body.substr(dash + 1);
+        if (unescape(id).find('.') == std::string::npos) return std::nullopt;
     } else {
         return std::nullopt;
     }
@@ -96,6 +105,16 @@ std::optional<std::string> appIdOfCgroup(std::string_view cgroupPath) {
         if (unit.ends_with(".slice") || isUserManager(unit)) continue;
         return appIdOfUnit(unit);
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> appIdOfGroup(std::string_view cgroupPath) {
+    std::vector<std::string_view> units;
+    for (std::string_view unit = nextComponent(cgroupPath); !unit.empty();
+         unit = nextComponent(cgroupPath))
+        units.push_back(unit);
+    for (auto it = units.rbegin(); it != units.rend(); ++it)
+        if (auto appId = appIdOfUnit(*it)) return appId;
     return std::nullopt;
 }
 

@@ -20,8 +20,13 @@ bool isSystemCgroup(std::string_view cgroupPath);
 // other unit, or when the id could not name a file.
 std::optional<std::string> appIdOfCgroup(std::string_view cgroupPath);
 
-// The same for one unit name.
+// The same for one unit name; also "app-[...-]<appid>.slice" where the id is reverse-DNS (a
+// terminal's slice above the scopes of its tabs).
 std::optional<std::string> appIdOfUnit(std::string_view unit);
+
+// The application id of the cgroup's own unit or of the nearest enclosing unit that names one,
+// slices included: what a whole control group belongs to.
+std::optional<std::string> appIdOfGroup(std::string_view cgroupPath);
 
 // The name shown for an application without a desktop entry: the last dot-separated part.
 std::string shortAppName(std::string_view appId);

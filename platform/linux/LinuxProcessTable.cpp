@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string_view>
 
 #include "AppUnit.hpp"
@@ -42,6 +44,8 @@ std::vector<std::filesystem::path> foldersFor(std::optional<std::filesystem::pat
 }
 
 constexpr std::string_view deletedSuffix = " (deleted)";
+// The owner of kernel threads and the system's own services.
+constexpr const char* systemOwner = "Linux";
 
 }  // namespace
 
@@ -51,7 +55,13 @@ LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
     : procRoot_(procRoot.string()),
       liveKernel_(procRoot == "/proc"),
       ticksPerSecond_(::sysconf(_SC_CLK_TCK)),
-      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {}
+      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {
+    // Read whole: machines with many mounts (containers, snaps) have long tables.
+    std::ifstream mountinfo(procRoot_ + "/self/mountinfo");
+    std::ostringstream text;
+    text << mountinfo.rdbuf();
+    if (auto mount = cgroup2Mount(text.str())) cgroups_.emplace(std::move(*mount));
+}
 
 bool LinuxProcessTable::procFile(Pid pid, const char* leaf, char* out, std::size_t size) const {
     const int n =
@@ -74,6 +84,8 @@ std::vector<Pid> LinuxProcessTable::listPIDs() {
     }
     ::closedir(dir);
     lastCount_ = pids.size();
+    ++pass_;  // one listing per pass
+    if (cgroups_) cgroups_->nextPass();
     return pids;
 }
 
@@ -136,25 +148,65 @@ std::optional<std::string> LinuxProcessTable::processName(Pid pid) {
     return text::repairUtf8(comm);
 }
 
-std::optional<Owner> LinuxProcessTable::ownerOf(Pid pid, const std::optional<std::string>& path) {
-    static const std::string systemOwner = "Linux";
-    char file[512];
+std::string_view LinuxProcessTable::recentText(Pid pid, const char* leaf, Recent& recent) {
+    if (recent.pid == pid && recent.pass == pass_) return recent.text;
+    char path[512];
     char buf[8192];
+    recent.pid = pid;
+    recent.pass = pass_;
+    recent.text.assign(procFile(pid, leaf, path, sizeof path) ? readSmall(path, buf, sizeof buf)
+                                                              : std::string_view());
+    return recent.text;
+}
 
-    if (procFile(pid, "stat", file, sizeof file)) {
-        const auto stat = parseProcStat(readSmall(file, buf, sizeof buf));
-        if (stat && (stat->flags & pfKthread) != 0) return Owner{systemOwner, std::nullopt};
-    }
-    if (procFile(pid, "cgroup", file, sizeof file)) {
-        if (const auto cgroup = unifiedCgroupPath(readSmall(file, buf, sizeof buf))) {
-            if (isSystemCgroup(*cgroup)) return Owner{systemOwner, std::nullopt};
-            if (const auto appId = appIdOfCgroup(*cgroup)) {
-                // A desktop application's unit gathers all its helpers, whatever they run.
-                if (const auto* entry = desktopEntries_.find(*appId))
-                    return Owner{entry->name.value_or(shortAppName(*appId)), entry->path};
-                return Owner{shortAppName(*appId), std::nullopt};
-            }
-        }
+std::optional<double> LinuxProcessTable::processAgeSeconds(Pid pid) {
+    const auto stat = parseProcStat(recentText(pid, "stat", recentStat_));
+    timespec now{};
+    if (!stat || !stat->startTicks || ticksPerSecond_ <= 0 ||
+        ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return std::nullopt;
+    const double started =
+        static_cast<double>(*stat->startTicks) / static_cast<double>(ticksPerSecond_);
+    const double age =
+        static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - started;
+    return age > 0 ? age : 0.0;
+}
+
+ProcessGroups* LinuxProcessTable::groups() {
+    return cgroups_ ? this : nullptr;
+}
+
+std::optional<std::string> LinuxProcessTable::groupOf(Pid pid) {
+    if (!cgroups_) return std::nullopt;
+    const auto path = unifiedCgroupPath(recentText(pid, "cgroup", recentCgroup_));
+    if (!path || !cgroupFolder(cgroups_->mount(), *path)) return std::nullopt;
+    return std::string(*path);
+}
+
+std::optional<std::uint64_t> LinuxProcessTable::groupCPUTimeNS(const std::string& group) {
+    if (!cgroups_) return std::nullopt;
+    return cgroups_->usageNS(group);
+}
+
+std::optional<Owner> LinuxProcessTable::groupOwner(const std::string& group) {
+    if (isSystemCgroup(group)) return Owner{systemOwner, std::nullopt};
+    if (const auto appId = appIdOfGroup(group)) return applicationOwner(*appId);
+    return std::nullopt;
+}
+
+Owner LinuxProcessTable::applicationOwner(const std::string& appId) {
+    if (const auto* entry = desktopEntries_.find(appId))
+        return Owner{entry->name.value_or(shortAppName(appId)), entry->path};
+    return Owner{shortAppName(appId), std::nullopt};
+}
+
+std::optional<Owner> LinuxProcessTable::ownerOf(Pid pid, const std::optional<std::string>& path) {
+    const auto stat = parseProcStat(recentText(pid, "stat", recentStat_));
+    if (stat && (stat->flags & pfKthread) != 0) return Owner{systemOwner, std::nullopt};
+    if (const auto cgroup = unifiedCgroupPath(recentText(pid, "cgroup", recentCgroup_))) {
+        if (isSystemCgroup(*cgroup)) return Owner{systemOwner, std::nullopt};
+        // A desktop application's unit gathers all its helpers, whatever they run.
+        if (const auto appId = appIdOfCgroup(*cgroup)) return applicationOwner(*appId);
     }
     if (!path) return std::nullopt;
     return Owner{OwnerResolver::lastComponent(*path), std::nullopt};

@@ -12,26 +12,30 @@ std::optional<ProcStat> parseProcStat(std::string_view content) {
     if (close == std::string_view::npos) return std::nullopt;
     std::string_view rest = content.substr(close + 1);
 
-    // Fields after the command name, counted from field 3 (state).
-    constexpr std::size_t flagsAt = 9 - 3, utimeAt = 14 - 3, stimeAt = 15 - 3;
-    std::array<std::uint64_t, 3> wanted{};
+    // Fields after the command name, counted from field 3 (state). The start time comes last and
+    // may be missing without spoiling the rest.
+    constexpr std::size_t flagsAt = 9 - 3, utimeAt = 14 - 3, stimeAt = 15 - 3, startAt = 22 - 3;
+    std::array<std::uint64_t, 4> wanted{};
     std::size_t field = 0, found = 0;
     while (found < wanted.size()) {
         const auto start = rest.find_first_not_of(" \n");
-        if (start == std::string_view::npos) return std::nullopt;
+        if (start == std::string_view::npos) break;
         rest.remove_prefix(start);
         const auto end = std::min(rest.find_first_of(" \n"), rest.size());
         const std::string_view token = rest.substr(0, end);
-        if (field == flagsAt || field == utimeAt || field == stimeAt) {
+        if (field == flagsAt || field == utimeAt || field == stimeAt || field == startAt) {
             std::uint64_t value = 0;
             const auto [p, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
-            if (ec != std::errc{} || p != token.data() + token.size()) return std::nullopt;
+            if (ec != std::errc{} || p != token.data() + token.size()) break;
             wanted[found++] = value;
         }
         rest.remove_prefix(end);
         ++field;
     }
-    return ProcStat{wanted[0], wanted[1], wanted[2]};
+    if (found < 3) return std::nullopt;
+    ProcStat stat{wanted[0], wanted[1], wanted[2], std::nullopt};
+    if (found == 4) stat.startTicks = wanted[3];
+    return stat;
 }
 
 std::uint64_t ticksToNS(std::uint64_t ticks, long ticksPerSecond) {

@@ -14,6 +14,9 @@ struct ProcStat {
     std::uint64_t flags = 0;       // field 9
     std::uint64_t utimeTicks = 0;  // field 14, clock ticks
     std::uint64_t stimeTicks = 0;  // field 15, clock ticks
+    // Field 22: when the process started, in clock ticks since boot (CLOCK_BOOTTIME); absent
+    // when the line ends before it or it is malformed.
+    std::optional<std::uint64_t> startTicks;
 };
 
 // Parses the text of /proc/PID/stat. The command name (field 2) may contain spaces and

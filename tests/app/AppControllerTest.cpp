@@ -72,6 +72,22 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     EXPECT_FALSE(app->units().chargeState.has_value());
 }
 
+// A stop (Ctrl-Z, a debugger) of more than 60 s and two intervals adds nothing, like sleep.
+TEST_F(AppControllerTest, TickAfterALongStopClosesTheMinuteAndAddsNothing) {
+    start();
+    tick(1500);
+    const auto awake = [&] { return app->history().window(wholeSeconds(clocks.wall), 1440).awakeS; };
+    // Awake gap, then Mail's total, the awake time and the closed minutes; the first minute is
+    // closed at the stop, and a gap of exactly 60 s is an ordinary pass.
+    const std::tuple<double, std::uint64_t, double, std::size_t> steps[] = {
+        {75, 1500, 15, 1}, {15, 1800, 30, 1}, {60, 2100, 90, 2}};
+    for (const auto& [gap, total, awakeTotal, closed] : steps) {
+        tick(300, gap);
+        EXPECT_EQ(std::tuple(mailTotal(), awake(), app->history().allBuckets().size()),
+                  std::tuple(total, awakeTotal, closed)) << gap;
+    }
+}
+
 TEST_F(AppControllerTest, FlushesAtTicksSixtySecondsApartOrWhenTheClockGoesBack) {
     start();
     const auto started = wholeSeconds(clocks.wall);

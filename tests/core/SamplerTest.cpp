@@ -113,5 +113,103 @@ TEST_F(SamplerTest, EnergyMetricReadsTheEnergyCounter) {
     EXPECT_EQ(next(s).deltas, (NamedAmounts{{"e", 4}}));
 }
 
+
+FakeProcess aged(std::uint64_t ns, std::string path, std::optional<double> age, std::optional<std::string> group = {}) {
+    return FakeProcess{std::nullopt, ns, std::move(path), std::nullopt, age, std::move(group)};
+}
+
+TEST_F(SamplerTest, ProcessBornSinceThePreviousPassBringsItsWholeCounter) {
+    table.add(1, aged(0, "/opt/old", 100));
+    Sampler s = primed();
+    table.add(2, aged(300 * ms, "/opt/new", 5));
+    table.add(3, aged(200 * ms, "/opt/ageless", std::nullopt));  // age unknown: baseline only
+    table.add(4, aged(400 * ms, "/opt/early", 20));              // started before the last pass
+    grow(1, 2 * ms);
+    EXPECT_EQ(next(s).deltas, (NamedAmounts{{"new", 300}, {"old", 2}}));
+    EXPECT_EQ(table.ageReads, 4);  // only for pids not seen in the previous pass
+    grow(2, ms), grow(3, ms);
+    EXPECT_EQ(next(s).deltas, (NamedAmounts{{"ageless", 1}, {"new", 1}}));
+    EXPECT_EQ(table.ageReads, 4);
+    // Unusable passes count nothing, new processes included.
+    for (const bool sleep : {true, false}) {
+        table.add(10 + sleep, aged(50 * ms, "/opt/x", 1));
+        sleep ? clocks.sleep(10) : clocks.advance(100);
+        EXPECT_TRUE(next(s).deltas.empty());
+    }
+}
+
+TEST_F(SamplerTest, ReusedPidWithALaterStartIsANewProcessWithAFreshName) {
+    table.add(7, aged(40 * ms, "/opt/first", 100));
+    Sampler s = primed();
+    table.procs[7] = aged(10 * ms, "/opt/second", 3);  // counter lower and started since
+    EXPECT_EQ(next(s).deltas, (NamedAmounts{{"second", 10}}));
+    table.procs[7] = aged(4 * ms, "/opt/third", 500);  // lower but as old as before: the same one
+    EXPECT_TRUE(next(s).deltas.empty());
+    grow(7, 2 * ms);
+    EXPECT_EQ(next(s).deltas, (NamedAmounts{{"second", 2}}));
+}
+
+TEST_F(SamplerTest, PassLongOverdueIsTreatedLikeOneAfterSleep) {
+    const std::tuple<double, double, bool> cases[] = {  // interval, awake gap, overdue
+        {15, 60, false}, {15, 61, true}, {40, 80, false}, {40, 81, true}, {0.05, 61, true}};
+    for (const auto& [interval, gap, overdue] : cases) {
+        table = {};
+        table.add(1, cpu(0, "/opt/a"));
+        Sampler s(Metric::cpuTime, table, clocks, interval);
+        next(s);
+        grow(1, 5 * ms);
+        clocks.advance(gap);
+        const Sample out = s.sample();
+        EXPECT_EQ(std::tuple(out.overdue, out.usable, out.deltas.size()),
+                  std::tuple(overdue ? gap : 0.0, !overdue, overdue ? 0u : 1u)) << interval << " " << gap;
+    }
+}
+
+TEST_F(SamplerTest, GroupGrowthNoLiveMemberAccountsForGoesToTheGroupsOwner) {
+    table.offerGroups = true;
+    table.groupTable["g"] = {100 * ms, Owner{"Editor", "/apps/editor.desktop"}};
+    table.groupTable["h"] = {0, std::nullopt};  // names no owner: its longest-lived member decides
+    table.add(10, aged(0, "/opt/shell", 100, "g"));
+    Sampler s = primed();
+    const auto pass = [&](std::uint64_t g, std::uint64_t h) {
+        *table.groupTable["g"].cpuNS += g, *table.groupTable["h"].cpuNS += h;
+        return next(s).deltas;
+    };
+    // 5 ms of the shell, 7 ms of a tool born since, 30 ms of processes that came and went.
+    grow(10, 5 * ms);
+    table.add(11, aged(7 * ms, "/opt/tool", 2, "g"));
+    EXPECT_EQ(pass(42 * ms, 0), (NamedAmounts{{"Editor", 30}, {"tool", 7}, {"shell", 5}}));
+    EXPECT_EQ(s.bundle("Editor"), "/apps/editor.desktop");
+    grow(10, 5 * ms);  // the group read a little early: no negative residual
+    EXPECT_EQ(pass(3 * ms, 0), (NamedAmounts{{"shell", 5}}));
+    // A group seen for the first time only sets its baseline.
+    table.add(20, aged(ms, "/opt/daemon", 12, "h")), table.add(21, aged(ms, "/opt/child", 10, "h"));
+    EXPECT_EQ(pass(0, 500 * ms), (NamedAmounts{{"child", 1}, {"daemon", 1}}));
+    table.remove(20), table.remove(21), table.remove(11);
+    EXPECT_EQ(pass(9 * ms, 8 * ms), (NamedAmounts{{"Editor", 9}, {"daemon", 8}}));  // remembered
+    // Still moving without members: short-lived ones keep coming.
+    EXPECT_EQ(pass(0, 6 * ms), (NamedAmounts{{"daemon", 6}}));
+    // A pass after sleep counts nothing and resets the baselines.
+    clocks.sleep(10);
+    EXPECT_TRUE(pass(50 * ms, 0).empty());
+    EXPECT_EQ(pass(4 * ms, 0), (NamedAmounts{{"Editor", 4}}));
+    // A counter lower than before: the group was made anew, all of it is new work.
+    table.groupTable["g"].cpuNS = 12 * ms;
+    EXPECT_EQ(pass(0, 0), (NamedAmounts{{"Editor", 12}}));
+    // Without members nor movement the group is forgotten: back only with a baseline.
+    pass(0, 0);
+    table.add(22, aged(0, "/opt/late", 1, "h"));
+    EXPECT_TRUE(pass(0, 70 * ms).empty());
+}
+
+TEST_F(SamplerTest, GroupCountersAreForCPUTimeOnly) {
+    table.offerGroups = true;
+    table.groupTable["g"] = {0, Owner{"Editor", std::nullopt}};
+    table.add(1, FakeProcess{0, 0, "/opt/e", std::nullopt, 100, "g"});
+    Sampler s = primed(Metric::energy);
+    *table.groupTable["g"].cpuNS += 50 * ms;
+    EXPECT_TRUE(next(s).deltas.empty());
+}
+
 }  // namespace
 }  // namespace sapwell

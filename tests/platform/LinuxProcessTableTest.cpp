@@ -52,6 +52,43 @@ TEST(LinuxProcessTable, ReadsAProcTreeAndResolvesLinuxOwners) {
     EXPECT_FALSE(tab.taskCPUTimeNS(9) || tab.energyNJ(10));  // gone; Linux has no energy counter
 }
 
+TEST(LinuxProcessTable, GroupsFromTheUnifiedHierarchyAndAgesFromStat) {
+    sapwell::testing::TempDir t;
+    const auto term = t.write("share/applications/org.gnome.Terminal.desktop", "[Desktop Entry]\nName=Terminal\n");
+    t.write("proc/self/mountinfo", "40 30 0:37 / " + (t / "cg").string() + " rw - cgroup2 cgroup2 rw\n");
+    const std::string tab = "/user.slice/app.slice/app-org.gnome.Terminal.slice/vte-spawn-1.scope";
+    const std::string cron = "/system.slice/cron.service";
+    t.write("cg" + tab + "/cpu.stat", "usage_usec 1500\nuser_usec 1000\n");
+    t.write("cg" + cron + "/cpu.stat", "usage_usec 7\n");
+    const std::string stat = " (a) S 1 1 1 0 -1 0 0 0 0 0 5 6 0 0 20 0 1 0 ";
+    const std::tuple<Pid, std::string, std::string> procs[] = {
+        {5, tab, "0"}, {6, "/", "0"}, {7, cron, "18446744073709551615"}, {8, "/user.slice/session-2.scope", ""}};
+    for (const auto& [pid, cgroup, start] : procs) {
+        t.write("proc/" + std::to_string(pid) + "/stat", std::to_string(pid) + stat + start + "\n");
+        t.write("proc/" + std::to_string(pid) + "/cgroup", "1:cpu:/\n0::" + cgroup + "\n");
+    }
+    LinuxProcessTable table(t / "proc", std::nullopt, {t / "share"});
+    ProcessGroups* groups = table.groups();
+    ASSERT_NE(groups, nullptr);
+    EXPECT_EQ(std::tuple(groups->groupOf(5), groups->groupOf(6), groups->groupOf(7), groups->groupOf(9)),
+              std::tuple(tab, std::nullopt, cron, std::nullopt));  // the root takes no part
+    EXPECT_EQ(std::tuple(groups->groupCPUTimeNS(tab), groups->groupCPUTimeNS(cron), groups->groupCPUTimeNS("/gone.scope")),
+              std::tuple(1'500'000u, 7'000u, std::nullopt));
+    EXPECT_EQ(groups->groupOwner(tab), (Owner{"Terminal", term.string()}));
+    EXPECT_EQ(std::pair(groups->groupOwner(cron), groups->groupOwner("/user.slice/session-2.scope")),
+              std::pair(std::optional(Owner{"Linux", {}}), std::optional<Owner>()));
+    // Ages against the boot clock: started at boot, in the future (nonsense reads 0), unknown.
+    timespec boot{};
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    EXPECT_NEAR(table.processAgeSeconds(5).value_or(-1), static_cast<double>(boot.tv_sec), 2.0);
+    EXPECT_EQ(std::tuple(table.processAgeSeconds(7), table.processAgeSeconds(8), table.processAgeSeconds(9)),
+              std::tuple(0.0, std::nullopt, std::nullopt));
+
+    sapwell::testing::TempDir v1;
+    v1.write("proc/self/mountinfo", "31 30 0:28 / /sys/fs/cgroup/cpu rw - cgroup cgroup rw,cpu\n");
+    EXPECT_EQ(LinuxProcessTable(v1 / "proc").groups(), nullptr);
+}
+
 TEST(LinuxProcessTableLive, BusyChildAppearsGrowsAndDisappears) {
     const pid_t parent = getpid(), child = fork();
     ASSERT_GE(child, 0);
@@ -70,6 +107,8 @@ TEST(LinuxProcessTableLive, BusyChildAppearsGrowsAndDisappears) {
     ASSERT_NE(before, ~0ull);
     for (int i = 0; i < 100 && table.taskCPUTimeNS(child) < before + 20'000'000; ++i) usleep(20'000);
     EXPECT_GE(table.taskCPUTimeNS(child), before + 20'000'000);
+    EXPECT_LT(table.processAgeSeconds(child).value_or(99), 10);
+    EXPECT_GT(table.processAgeSeconds(1), table.processAgeSeconds(child));
     reap.reset();  // kills and reaps the child
     EXPECT_EQ(std::ranges::count(table.listPIDs(), child), 0);
     EXPECT_EQ(table.taskCPUTimeNS(child), std::nullopt);

@@ -16,14 +16,25 @@ struct FakeProcess {
     std::optional<std::uint64_t> cpuNS;
     std::optional<std::string> path;
     std::optional<std::string> name;
+    std::optional<double> age = {};         // seconds since it started
+    std::optional<std::string> group = {};  // the process group it runs in
+};
+
+struct FakeGroup {
+    std::optional<std::uint64_t> cpuNS;  // everything that ever ran in it
+    std::optional<Owner> owner;          // what the group names itself
 };
 
 // A process table whose contents the test sets directly; listPIDs follows insertion order.
-class FakeProcessTable : public ProcessTable {
+// It offers group counters once a test sets `offerGroups`.
+class FakeProcessTable : public ProcessTable, public ProcessGroups {
 public:
     std::vector<Pid> order;
     std::map<Pid, FakeProcess> procs;
+    std::map<std::string, FakeGroup> groupTable;
+    bool offerGroups = false;
     int pathReads = 0;
+    int ageReads = 0;
 
     FakeProcess& add(Pid pid, FakeProcess p = {}) {
         if (!procs.count(pid)) order.push_back(pid);
@@ -39,6 +50,17 @@ public:
     std::optional<std::uint64_t> taskCPUTimeNS(Pid pid) override { return field(pid, &FakeProcess::cpuNS); }
     std::optional<std::string> processPath(Pid pid) override { return ++pathReads, field(pid, &FakeProcess::path); }
     std::optional<std::string> processName(Pid pid) override { return field(pid, &FakeProcess::name); }
+    std::optional<double> processAgeSeconds(Pid pid) override { return ++ageReads, field(pid, &FakeProcess::age); }
+    ProcessGroups* groups() override { return offerGroups ? this : nullptr; }
+    std::optional<std::string> groupOf(Pid pid) override { return field(pid, &FakeProcess::group); }
+    std::optional<std::uint64_t> groupCPUTimeNS(const std::string& group) override {
+        auto it = groupTable.find(group);
+        return it == groupTable.end() ? std::nullopt : it->second.cpuNS;
+    }
+    std::optional<Owner> groupOwner(const std::string& group) override {
+        auto it = groupTable.find(group);
+        return it == groupTable.end() ? std::nullopt : it->second.owner;
+    }
 
 private:
     template <typename T>
