@@ -1,0 +1,249 @@
+#include "GtkShell.hpp"
+
+#include <glib-unix.h>
+#include <libdbusmenu-glib/menuitem.h>
+#include <libdbusmenu-glib/server.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <cmath>
+#include <filesystem>
+#include <ostream>
+
+#include "AppController.hpp"
+#include "DesktopBus.hpp"
+#include "InstanceLock.hpp"
+#include "TrayApp.hpp"
+
+namespace sapwell {
+
+namespace {
+
+constexpr const char* indicatorId = "sapwell";
+constexpr const char* iconName = "sapwell";
+constexpr guint noHostCheckS = 5;
+
+struct TimerAction {
+    std::function<void()> action;
+};
+
+gboolean fireTimer(gpointer data) {
+    static_cast<TimerAction*>(data)->action();
+    return G_SOURCE_CONTINUE;
+}
+
+void dropTimer(gpointer data) { delete static_cast<TimerAction*>(data); }
+
+// Every digit as the widest one, so the panel keeps room for any figure of that shape.
+std::string guideFor(const std::string& text) {
+    std::string guide;
+    for (char c : text) guide += (c >= '0' && c <= '9') ? '8' : c;
+    return guide;
+}
+
+}  // namespace
+
+GtkShell::GtkShell(std::string iconFolder, bool reportDraw)
+    : iconFolder_(std::move(iconFolder)),
+      reportDraw_(reportDraw),
+      menu_([this](const MenuEntry& entry) {
+          if (controller_) controller_->perform(entry);
+      }),
+      indicator_(app_indicator_new(indicatorId, iconName,
+                                   APP_INDICATOR_CATEGORY_APPLICATION_STATUS)),
+      loop_(g_main_loop_new(nullptr, FALSE)) {
+    if (!iconFolder_.empty()) app_indicator_set_icon_theme_path(indicator_, iconFolder_.c_str());
+    app_indicator_set_title(indicator_, "Sapwell");
+    app_indicator_set_menu(indicator_, menu_.menu());
+    app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_ACTIVE);
+
+    // The exported menu's root tells when a host is about to show it.
+    DbusmenuServer* server = nullptr;
+    g_object_get(indicator_, "dbus-menu-server", &server, nullptr);
+    if (server != nullptr) {
+        DbusmenuMenuitem* root = nullptr;
+        g_object_get(server, DBUSMENU_SERVER_PROP_ROOT_NODE, &root, nullptr);
+        if (root != nullptr) {
+            g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
+                             G_CALLBACK(onAboutToShow), this);
+            g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_EVENT, G_CALLBACK(onEvent), this);
+            g_object_unref(root);
+        }
+        g_object_unref(server);
+    }
+}
+
+GtkShell::~GtkShell() {
+    chart_.reset();
+    g_object_unref(indicator_);
+    g_main_loop_unref(loop_);
+}
+
+void GtkShell::attach(AppController& controller) { controller_ = &controller; }
+
+void GtkShell::setStatusText(const std::string& text) {
+    const std::string guide = guideFor(text);
+    // The reserved width only grows, so the panel does not jiggle as figures change.
+    if (g_utf8_strlen(guide.c_str(), -1) > g_utf8_strlen(guide_.c_str(), -1)) guide_ = guide;
+    app_indicator_set_label(indicator_, text.c_str(), guide_.c_str());
+}
+
+void GtkShell::setTooltip(const std::string& text) {
+    // The indicator has no tooltip; its title carries the first line.
+    app_indicator_set_title(indicator_, text.substr(0, text.find('\n')).c_str());
+}
+
+Shell::TimerId GtkShell::scheduleRepeating(double intervalS, double toleranceS,
+                                           std::function<void()> action) {
+    auto* data = new TimerAction{std::move(action)};
+    // Whole seconds with a second or more of slack: GLib may then group the wake-up with
+    // others of the same second.
+    if (toleranceS >= 1.0 && intervalS >= 1.0 && std::floor(intervalS) == intervalS) {
+        return g_timeout_add_seconds_full(G_PRIORITY_DEFAULT, static_cast<guint>(intervalS),
+                                          fireTimer, data, dropTimer);
+    }
+    return g_timeout_add_full(G_PRIORITY_DEFAULT,
+                              static_cast<guint>(std::max(1.0, std::round(intervalS * 1000))),
+                              fireTimer, data, dropTimer);
+}
+
+void GtkShell::cancelTimer(TimerId id) { g_source_remove(static_cast<guint>(id)); }
+
+void GtkShell::loadChart(const std::string& html) {
+    if (!chart_) {
+        chart_ = std::make_unique<ChartWindow>(
+            [this](const MessageBody& body) {
+                if (controller_) controller_->receive(body);
+            },
+            reportDraw_);
+    }
+    chart_->load(html);
+}
+
+void GtkShell::showChart(const std::string& title) {
+    if (chart_) chart_->show(title);
+}
+
+void GtkShell::hideChart() {
+    if (chart_) chart_->hide();
+}
+
+void GtkShell::reveal(const std::string& path) { DesktopBus::reveal(path); }
+
+void GtkShell::quit() { g_main_loop_quit(loop_); }
+
+void GtkShell::run() { g_main_loop_run(loop_); }
+
+std::string GtkShell::iconPath() const {
+    return iconFolder_.empty() ? std::string() : iconFolder_ + "/" + iconName + ".svg";
+}
+
+gboolean GtkShell::onAboutToShow(GObject*, gpointer self) {
+    auto* shell = static_cast<GtkShell*>(self);
+    if (shell->controller_) shell->controller_->menuNeedsUpdate();
+    return FALSE;
+}
+
+gboolean GtkShell::onEvent(GObject*, const char* name, GVariant*, guint, gpointer self) {
+    auto* shell = static_cast<GtkShell*>(self);
+    if (shell->controller_ && name != nullptr && std::string_view(name) == "opened") {
+        shell->controller_->menuNeedsUpdate();
+    }
+    return FALSE;  // the item's own handling goes on
+}
+
+namespace {
+
+// The icon beside the program: installed under <prefix>/share/icons, or copied next to the
+// program in the build tree.
+std::string findIconFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    const auto dir = exe.parent_path();
+    for (const auto& folder : {dir / "../share/icons/hicolor/scalable/apps", dir / "icons"}) {
+        if (std::filesystem::exists(folder / "sapwell.svg", ec)) {
+            return std::filesystem::weakly_canonical(folder, ec).string();
+        }
+    }
+    return {};
+}
+
+gboolean onStopSignal(gpointer data) {
+    auto* controller = *static_cast<AppController**>(data);
+    if (controller) controller->quit();
+    return G_SOURCE_CONTINUE;
+}
+
+struct NoHostCheck {
+    GtkShell* shell;
+    Lang lang;
+    guint source = 0;
+};
+
+gboolean onNoHostCheck(gpointer data) {
+    auto* check = static_cast<NoHostCheck*>(data);
+    check->source = 0;
+    DesktopBus::noticeIfNoTrayHost(check->lang, check->shell->iconPath());
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostream& err) {
+    // Blocked while GTK starts: helper threads it may start inherit the mask, so a stop
+    // request never lands on one of them with its default action. Should the terminal view
+    // take over, it reads them from its own descriptor; otherwise GLib's handler gets them.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, signo);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    if (!gtk_init_check(nullptr, nullptr)) {
+        err << "Sapwell: cannot open the display; running the terminal view.\n";
+        return std::nullopt;
+    }
+    // Taken before the lock and the history: a stop request during start-up then waits for the
+    // loop and ends the run cleanly instead of killing the process half-way.
+    AppController* controllerRef = nullptr;
+    guint signalSources[3] = {};
+    int n = 0;
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        signalSources[n++] = g_unix_signal_add(signo, onStopSignal, &controllerRef);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+    auto dropSignals = [&] {
+        for (guint id : signalSources) g_source_remove(id);
+    };
+    // A reader that goes away must not kill the process before the last flush.
+    signal(SIGPIPE, SIG_IGN);
+
+    const auto historyFile = History::dataFile(seam.env);
+    InstanceLock lock;
+    if (!lockForRun(lock, historyFile, err)) {
+        dropSignals();
+        return 1;
+    }
+
+    GtkShell shell(findIconFolder(), seam.env.get("SAPWELL_REPORT_DRAW").has_value());
+    AppOptions options;
+    options.appPath = appPath;
+    options.historyFile = historyFile;
+    options.sampleInterval = samplingInterval(seam.env);
+    AppController controller(seam, shell, options);
+    shell.attach(controller);
+    controllerRef = &controller;
+    controller.launch();
+
+    // Some desktops show no indicators at all; say once how to see the figures there.
+    NoHostCheck check{&shell, controller.units().lang};
+    check.source = g_timeout_add_seconds(noHostCheckS, onNoHostCheck, &check);
+
+    shell.run();
+    if (check.source != 0) g_source_remove(check.source);
+    controller.terminate();
+    controllerRef = nullptr;
+    dropSignals();
+    return 0;
+}
+
+}  // namespace sapwell
