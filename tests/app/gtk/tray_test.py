@@ -97,7 +97,7 @@ class Desktop(unittest.TestCase):
     def env(self, **extra):
         env = dict(os.environ, XDG_DATA_HOME=self.data, TMPDIR=self.dir, SAPWELL_LANG="en",
                    HOME=self.dir, NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory",
-                   SAPWELL_REPORT_DRAW="1")
+                   SAPWELL_REPORT_DRAW="1", XDG_CONFIG_HOME=os.path.join(self.dir, "config"))
         env.pop("SAPWELL_TICK_SECONDS", None)
         env.update(extra)
         return env
@@ -278,6 +278,23 @@ class AppUnit:
 
 
 class ChartWindow(Desktop):
+    def folder_handler(self):
+        """The default application for folders: records what it was asked to open."""
+        self.opened = os.path.join(self.dir, "opened.txt")
+        script = os.path.join(self.dir, "open-folder")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\nprintf "%%s\\n" "$@" >> "%s"\n' % self.opened)
+        os.chmod(script, 0o755)
+        apps = os.path.join(self.data, "applications")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "sapwell-test-folders.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Folders\nMimeType=inode/directory;\n"
+                    'Exec="%s" %%u\n' % script)
+        config = os.path.join(self.dir, "config")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\ninode/directory=sapwell-test-folders.desktop\n")
+
     def visible(self):
         run = d.run(["xdotool", "search", "--onlyvisible", "--name", CHART_TITLE])
         return run.stdout.split()
@@ -295,6 +312,7 @@ class ChartWindow(Desktop):
             print("no application unit can be made here (%s): the reveal is not checked" % e)
         self.addCleanup(lambda: unit and unit.close())
         self.write_history(week(["Sap Test", "Firefox", "Code", "Terminal", "Slack", "Spotify"]))
+        self.folder_handler()
         watcher = self.service(d.Watcher())
         files = self.service(d.FileManager())
         self.service(d.Notifications())
@@ -327,6 +345,15 @@ class ChartWindow(Desktop):
             uri = Gio.File.new_for_path(unit.entry).get_uri()
             self.assertEqual(files.shown(), [[uri]])
             self.assertIn("%20", uri)  # spaces and non-ASCII survived as GIO writes them
+
+            # Without a file manager on the bus, the folder opens with its default handler.
+            files.close()
+            self.services.remove(files)
+            subprocess.run(["xdotool", "click", "1"], timeout=30)
+            d.wait_for(lambda: os.path.exists(self.opened), what="the folder handler")
+            d.pump(0.5)
+            with open(self.opened) as f:
+                self.assertEqual(f.read(), os.path.dirname(unit.entry) + "\n")  # never the file
 
         subprocess.run(["xdotool", "windowfocus", "--sync", window], timeout=30)
         subprocess.run(["xdotool", "key", "ctrl+w"], timeout=30)
