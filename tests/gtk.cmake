@@ -13,3 +13,10 @@ if(NOT APPLE)
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(gtk_tray PROPERTIES TIMEOUT 600 ENVIRONMENT "${gtk_env}")
 endif()
+
+# The same binary in a real panel: xfce4-panel with its indicator plugin and the Ayatana
+# application service (the script makes a fresh HOME for the panel's settings).
+if(NOT APPLE)
+  add_test(NAME gtk_panel COMMAND sh ${gtk_dir}/panel_test.sh WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(gtk_panel PROPERTIES TIMEOUT 300 ENVIRONMENT "${gtk_env}")
+endif()
