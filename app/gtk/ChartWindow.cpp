@@ -90,8 +90,6 @@ void ChartWindow::hide() {
     gtk_widget_hide(window_);
 }
 
-bool ChartWindow::visible() const { return gtk_widget_get_visible(window_); }
-
 void ChartWindow::onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                             gpointer self) {
     static_cast<ChartWindow*>(self)->receive_(
@@ -144,3 +142,8 @@ gboolean ChartWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
 }
 
 }  // namespace sapwell
+
+extern "C" __attribute__((visibility("default"))) sapwell::ChartView* sapwell_chart_view_new(
+    sapwell::ChartView::Receive receive, bool reportDraw) {
+    return new sapwell::ChartWindow(std::move(receive), reportDraw);
+}

@@ -7,26 +7,26 @@
 #include <optional>
 #include <string>
 
+#include "ChartModule.hpp"
 #include "Shell.hpp"
 
 namespace sapwell {
 
 // The one chart window: a web view with the page's message channel "sapwell". Closing hides
-// it; it is shown again with its size and place as the user left them.
-class ChartWindow {
+// it; it is shown again with its size and place as the user left them. Built as a module of its
+// own (ChartModule.hpp), so WebKit is loaded only once the chart is first opened.
+class ChartWindow final : public ChartView {
 public:
-    using Receive = std::function<void(const MessageBody&)>;
     // `reportDraw` (for measurements): also announce on standard error when a loaded page has
     // finished its first drawing.
     ChartWindow(Receive receive, bool reportDraw);
-    ~ChartWindow();
+    ~ChartWindow() override;
     ChartWindow(const ChartWindow&) = delete;
     ChartWindow& operator=(const ChartWindow&) = delete;
 
-    void load(const std::string& html);
-    void show(const std::string& title);
-    void hide();
-    bool visible() const;
+    void load(const std::string& html) override;
+    void show(const std::string& title) override;
+    void hide() override;
 
 private:
     static void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);

@@ -11,6 +11,7 @@
 #include <ostream>
 
 #include "AppController.hpp"
+#include "ChartDump.hpp"
 #include "DesktopBus.hpp"
 #include "InstanceLock.hpp"
 #include "TrayApp.hpp"
@@ -43,8 +44,9 @@ std::string guideFor(const std::string& text) {
 
 }  // namespace
 
-GtkShell::GtkShell(std::string iconFolder, bool reportDraw)
-    : iconFolder_(std::move(iconFolder)),
+GtkShell::GtkShell(const Environment& env, std::string iconFolder, bool reportDraw)
+    : env_(env),
+      iconFolder_(std::move(iconFolder)),
       reportDraw_(reportDraw),
       menu_([this](const MenuEntry& entry) {
           if (controller_) controller_->perform(entry);
@@ -110,14 +112,27 @@ Shell::TimerId GtkShell::scheduleRepeating(double intervalS, double toleranceS,
 void GtkShell::cancelTimer(TimerId id) { g_source_remove(static_cast<guint>(id)); }
 
 void GtkShell::loadChart(const std::string& html) {
-    if (!chart_) {
-        chart_ = std::make_unique<ChartWindow>(
+    if (!chart_ && !chartUnavailable_) {
+        chart_ = loadChartView(
             [this](const MessageBody& body) {
                 if (controller_) controller_->receive(body);
             },
             reportDraw_);
+        chartUnavailable_ = !chart_;
     }
-    chart_->load(html);
+    if (chart_) {
+        chart_->load(html);
+        return;
+    }
+    // Without the chart module, the page still shows in the default browser (without the
+    // reveal, which needs the window's message channel).
+    std::string error;
+    if (const auto page = writeChartPage(html, tempFolder(env_), error)) {
+        const std::unique_ptr<gchar, decltype(&g_free)> uri(
+            g_filename_to_uri(page->c_str(), nullptr, nullptr), g_free);
+        if (uri) g_app_info_launch_default_for_uri_async(uri.get(), nullptr, nullptr, nullptr,
+                                                         nullptr);
+    }
 }
 
 void GtkShell::showChart(const std::string& title) {
@@ -198,7 +213,14 @@ std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostre
     sigemptyset(&stops);
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, signo);
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-    if (!gtk_init_check(nullptr, nullptr)) {
+    // GDK would otherwise set up OpenGL at start (loading the driver stack, about 50 MB on a
+    // software renderer) for a tray item that draws nothing itself. Unset again at once, so
+    // programs started from here do not inherit it.
+    const bool glChosen = seam.env.get("GDK_GL").has_value();
+    if (!glChosen) g_setenv("GDK_GL", "disable", TRUE);
+    const bool opened = gtk_init_check(nullptr, nullptr);
+    if (!glChosen) g_unsetenv("GDK_GL");
+    if (!opened) {
         err << "Sapwell: cannot open the display; running the terminal view.\n";
         return std::nullopt;
     }
@@ -224,7 +246,7 @@ std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostre
         return 1;
     }
 
-    GtkShell shell(findIconFolder(), seam.env.get("SAPWELL_REPORT_DRAW").has_value());
+    GtkShell shell(seam.env, findIconFolder(), seam.env.get("SAPWELL_REPORT_DRAW").has_value());
     AppOptions options;
     options.appPath = appPath;
     options.historyFile = historyFile;

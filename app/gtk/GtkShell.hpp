@@ -6,7 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "ChartWindow.hpp"
+#include "ChartModule.hpp"
+#include "Seam.hpp"
 #include "Shell.hpp"
 #include "TrayMenu.hpp"
 
@@ -19,7 +20,7 @@ class AppController;
 class GtkShell final : public Shell {
 public:
     // `iconFolder` holds "sapwell.svg" (may be empty: the indicator then shows its label only).
-    GtkShell(std::string iconFolder, bool reportDraw);
+    GtkShell(const Environment& env, std::string iconFolder, bool reportDraw);
     ~GtkShell() override;
 
     // Menu choices, page messages and the host's menu events go to this controller from now on.
@@ -48,13 +49,15 @@ private:
     static gboolean onAboutToShow(GObject*, gpointer self);
     static gboolean onEvent(GObject*, const char* name, GVariant*, guint, gpointer self);
 
+    const Environment& env_;
     std::string iconFolder_;
     bool reportDraw_;
     AppController* controller_ = nullptr;
     TrayMenu menu_;
     AppIndicator* indicator_;
     std::string guide_;
-    std::unique_ptr<ChartWindow> chart_;
+    std::unique_ptr<ChartView> chart_;
+    bool chartUnavailable_ = false;
     GMainLoop* loop_;
 };
 

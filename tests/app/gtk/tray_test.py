@@ -2,7 +2,9 @@
 session bus, with fake tray, file manager and notification services. Run under
 dbus-run-session (with session.conf) and xvfb-run; see tests/gtk.cmake."""
 
+import math
 import os
+import random
 import shutil
 import signal
 import subprocess
@@ -31,17 +33,19 @@ def history_line(minute, awake, items):
 
 
 def week(names):
-    """Eight days of minutes with a working-day rhythm, heaviest name first."""
+    """Eight days of minutes with a working-day rhythm, heaviest name first; the machine
+    sleeps at night and on one day."""
+    rnd = random.Random(7)
     m = minute_now()
     lines = []
     for ago in range(8 * 1440, 0, -1):
         t = m - ago * 60
-        hour = (t // 3600) % 24
-        if hour < 7 or (ago // 1440) % 7 == 5:
-            continue  # nights and one day off: the machine sleeps
-        busy = 1.0 + (hour % 5) * 0.6 + ((t // 60) % 13) / 10
-        items = [(n, int(9000 * busy / (i + 1)) + 40 * ((t // 60 + i) % 7))
-                 for i, n in enumerate(names)]
+        hour = (t % 86400) / 3600
+        if hour < 8 or hour > 22.5 or ago // 1440 == 5:
+            continue
+        day = 0.6 + 0.4 * math.sin((hour - 8) / 14.5 * math.pi)
+        items = [(n, int(day * 12000 / (i + 1) * (0.5 + rnd.random())))
+                 for i, n in enumerate(names) if rnd.random() < 0.9]
         lines.append(history_line(t, 60, items))
     return "".join(lines)
 
