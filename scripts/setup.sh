@@ -4,7 +4,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config libutf8proc-dev libgtest-dev libgmock-dev
-          libbenchmark-dev chromium tmux locales)
+          libbenchmark-dev chromium tmux locales
+          # the desktop shell
+          libgtk-3-dev libayatana-appindicator3-dev libwebkit2gtk-4.1-dev
+          # its tests on Xvfb, a private session bus and a real panel
+          xvfb xauth dbus xdotool imagemagick x11-utils libglib2.0-bin python3-gi
+          xfce4-panel xfconf xfce4-indicator-plugin ayatana-indicator-application
+          fonts-dejavu-core adwaita-icon-theme)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

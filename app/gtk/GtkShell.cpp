@@ -84,6 +84,9 @@ GtkShell::~GtkShell() {
 void GtkShell::attach(AppController& controller) { controller_ = &controller; }
 
 void GtkShell::setStatusText(const std::string& text) {
+    // Every change goes out to the tray host over D-Bus; most ticks do not change the figure.
+    if (text == label_) return;
+    label_ = text;
     const std::string guide = guideFor(text);
     // The reserved width only grows, so the panel does not jiggle as figures change.
     if (g_utf8_strlen(guide.c_str(), -1) > g_utf8_strlen(guide_.c_str(), -1)) guide_ = guide;

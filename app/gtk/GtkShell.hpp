@@ -55,6 +55,7 @@ private:
     AppController* controller_ = nullptr;
     TrayMenu menu_;
     AppIndicator* indicator_;
+    std::string label_;
     std::string guide_;
     std::unique_ptr<ChartView> chart_;
     bool chartUnavailable_ = false;

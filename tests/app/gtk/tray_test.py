@@ -106,9 +106,9 @@ class Desktop(unittest.TestCase):
         env.update(extra)
         return env
 
-    def start(self, **extra):
+    def start(self, binary=BINARY, **extra):
         self.stderr = open(os.path.join(self.dir, "stderr.txt"), "w+")
-        self.proc = subprocess.Popen([BINARY], env=self.env(**extra), stdout=subprocess.DEVNULL,
+        self.proc = subprocess.Popen([binary], env=self.env(**extra), stdout=subprocess.DEVNULL,
                                      stderr=self.stderr)
 
     def stop(self, how):
@@ -376,6 +376,24 @@ class ChartWindow(Desktop):
         self.assertGreater(len(self.history_lines()), before)  # the minute in progress was kept
         self.assertTrue(self.history_lines()[-1].startswith(str(minute_now())) or
                         self.history_lines()[-1].startswith(str(minute_now() - 60)))
+
+
+class Installed(Desktop):
+    def test_installed_program_finds_its_icon_and_chart_module(self):
+        prefix = os.path.join(self.dir, "prefix")
+        run = d.run(["cmake", "--install", os.path.dirname(BINARY), "--prefix", prefix])
+        self.assertEqual(run.returncode, 0, run.stderr)
+        for part in ("share/applications/sapwell.desktop", "share/doc/Sapwell/README.md"):
+            self.assertTrue(os.path.isfile(os.path.join(prefix, part)), part)
+        watcher = self.service(d.Watcher())
+        self.service(d.Notifications())
+        self.start(os.path.join(prefix, "bin", "sapwell"))
+        self.item(watcher)
+        icons = os.path.join(prefix, "share/icons/hicolor/scalable/apps")
+        self.assertEqual(self.prop("IconThemePath"), icons)
+        self.click(self.entry("Open Chart\u2026"))
+        d.wait_for(lambda: self.drawn() == 1, timeout=60, what="the chart from the module")
+        self.assertEqual(self.stop("quit"), 0)
 
 
 if __name__ == "__main__":
