@@ -197,6 +197,8 @@ class MenuAndLabel(Desktop):
         self.assertEqual((self.prop("Title"), self.prop("IconName")), ("Sapwell", "sapwell"))
         self.assertTrue(os.path.isfile(os.path.join(self.prop("IconThemePath"), "sapwell.svg")))
         self.assertGreaterEqual(len(self.prop("XAyatanaLabelGuide")), len(label))
+        second = d.run([BINARY], env=self.env())  # one writer of the history at a time
+        self.assertEqual((second.returncode, second.stderr), (1, "Sapwell is already running\n"))
 
         # Past the next minute and a tick: the minute in progress has closed in the app.
         while minute_now() == m:
@@ -349,6 +351,11 @@ class ChartWindow(Desktop):
             uri = Gio.File.new_for_path(unit.entry).get_uri()
             self.assertEqual(files.shown(), [[uri]])
             self.assertIn("%20", uri)  # spaces and non-ASCII survived as GIO writes them
+            # The application's row in the menu reveals the same entry.
+            row = next(i for i, t, _ in self.layout() if t.startswith("     1. Sap Test \u2014 "))
+            self.click(row)
+            d.wait_for(lambda: len(files.shown()) == 2, what="the reveal from the menu")
+            self.assertEqual(files.shown(), [[uri], [uri]])
 
             # Without a file manager on the bus, the folder opens with its default handler.
             files.close()
