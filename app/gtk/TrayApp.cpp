@@ -112,6 +112,11 @@ std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostre
 
     shell.run();
     if (check.source != 0) g_source_remove(check.source);
+    // Replies still queued (the host's "Quit" click itself) go out before the process does.
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+        g_object_unref(bus);
+    }
     controller.terminate();
     controllerRef = nullptr;
     dropSignals();
