@@ -337,6 +337,11 @@ class ChartWindow(Desktop):
         d.wait_for(lambda: self.drawn() == 1, timeout=60, what="the page's first drawing")
         d.pump(1.5)  # painted on screen
         self.screenshot("gtk-chart-window.png", "%dx%d+%d+%d" % (w, h, x, y))
+        # The whole week too: the period buttons sit in the first row of controls.
+        subprocess.run(["xdotool", "mousemove", str(x + 232), str(y + 107), "click", "1",
+                        "mousemove", str(x + 990), str(y + 670)], timeout=30)
+        d.pump(1.5)
+        self.screenshot("gtk-chart-window-week.png", "%dx%d+%d+%d" % (w, h, x, y))
 
         if unit:
             # Taller, so the table shows whole; then down the name column until a name answers.
