@@ -21,7 +21,9 @@ OUTPUT = os.environ.get("SAPWELL_TEST_OUTPUT", tempfile.gettempdir())
 ITEM = "org.kde.StatusNotifierItem"
 MENU = "com.canonical.dbusmenu"
 CHART_TITLE = "Sapwell \u2014 CPU Activity"
-CGROUP_ROOT = "/sys/fs/cgroup/unified"
+# The unified (v2) hierarchy: beside the v1 controllers in a hybrid setup, else the root.
+CGROUP_ROOT = next((p for p in ("/sys/fs/cgroup/unified", "/sys/fs/cgroup")
+                    if os.path.exists(os.path.join(p, "cgroup.procs"))), "/sys/fs/cgroup")
 
 
 def minute_now():
