@@ -31,7 +31,7 @@ bool graphicalSession(const sapwell::Environment& env) {
 }
 
 // The value after a switch, or empty.
-std::string_view valueOf(int argc, char** argv, std::string_view name) {
+[[maybe_unused]] std::string_view valueOf(int argc, char** argv, std::string_view name) {
     for (int i = 0; i + 1 < argc; ++i) {
         if (argv[i] != nullptr && std::string_view(argv[i]) == name && argv[i + 1] != nullptr) {
             return argv[i + 1];
@@ -41,7 +41,7 @@ std::string_view valueOf(int argc, char** argv, std::string_view name) {
 }
 
 // The program's own file, for the autostart entry; argv[0] when the system cannot say.
-std::string ownProgram(const std::string& argv0) {
+[[maybe_unused]] std::string ownProgram(const std::string& argv0) {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? argv0 : exe.string();
