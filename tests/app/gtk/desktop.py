@@ -1,6 +1,5 @@
 """Fake desktop services on the session bus, and helpers to drive the real binary."""
 
-import os
 import subprocess
 import time
 
