@@ -1,6 +1,7 @@
 #include "AppController.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "Battery.hpp"
@@ -12,6 +13,18 @@ namespace sapwell {
 std::string chartTitle(Metric metric, Lang lang) {
     return std::string(
         t(lang, metric == Metric::cpuTime ? S::chartWindowTitleCPU : S::chartWindowTitle));
+}
+
+double samplingInterval(const Environment& env) {
+    const auto value = env.get("SAPWELL_TICK_SECONDS");
+    if (!value || value->empty()) return AppController::defaultInterval;
+    double s = 0;
+    const char* end = value->data() + value->size();
+    const auto [ptr, ec] = std::from_chars(value->data(), end, s);
+    if (ec != std::errc() || ptr != end || !(s >= 0.05 && s <= 3600)) {
+        return AppController::defaultInterval;
+    }
+    return s;
 }
 
 AppController::AppController(Seam& seam, Shell& shell, AppOptions options)

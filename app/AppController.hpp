@@ -28,6 +28,10 @@ struct AppOptions {
     double sampleInterval = 15.0;  // seconds between ticks; also the menu's refresh interval
 };
 
+// The sampling interval: 15 s, or SAPWELL_TICK_SECONDS (0.05 to 3600) for tests that cannot
+// wait a quarter of a minute per tick.
+double samplingInterval(const Environment& env);
+
 // The application's logic, once for every shell: owns the sampler, the history and the
 // presentation context, runs the sampling loop, builds the menu and answers the chart page.
 class AppController {

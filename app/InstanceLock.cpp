@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ostream>
 #include <system_error>
 
 #include "History.hpp"
@@ -53,6 +54,19 @@ InstanceLock::Result InstanceLock::acquire(const std::filesystem::path& file, st
     }
     fd_ = fd;
     return Result::acquired;
+}
+
+bool lockForRun(InstanceLock& lock, const std::filesystem::path& historyFile, std::ostream& err) {
+    std::string reason;
+    const auto lockFile = InstanceLock::besideHistory(historyFile);
+    switch (lock.acquire(lockFile, reason)) {
+    case InstanceLock::Result::acquired: break;
+    case InstanceLock::Result::heldElsewhere: err << "Sapwell is already running\n"; return false;
+    case InstanceLock::Result::unavailable:
+        err << "Sapwell: cannot lock " << lockFile.string() << ": " << reason << "\n";
+        break;
+    }
+    return true;
 }
 
 }  // namespace sapwell

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 
 namespace sapwell {
@@ -29,5 +30,10 @@ public:
 private:
     int fd_ = -1;
 };
+
+// The lock for a running application, whatever its shell. False when another instance holds it
+// ("Sapwell is already running" on `err`); a lock that cannot be made is reported on `err` and
+// the run goes on, since the figures are still worth showing.
+bool lockForRun(InstanceLock& lock, const std::filesystem::path& historyFile, std::ostream& err);
 
 }  // namespace sapwell

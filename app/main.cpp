@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -9,6 +10,10 @@
 #include "MenuBarApp.hpp"
 #else
 #include "TerminalShell.hpp"
+#ifdef SAPWELL_GTK_SHELL
+#include "Autostart.hpp"
+#include "TrayApp.hpp"
+#endif
 #endif
 
 namespace {
@@ -29,12 +34,31 @@ bool hasSwitch(int argc, char** argv, std::string_view name) {
     return false;
 }
 
+// The value after a switch, or empty.
+[[maybe_unused]] std::string_view valueOf(int argc, char** argv, std::string_view name) {
+    for (int i = 0; i + 1 < argc; ++i) {
+        if (argv[i] != nullptr && std::string_view(argv[i]) == name && argv[i + 1] != nullptr) {
+            return argv[i + 1];
+        }
+    }
+    return {};
+}
+
+// The program's own file, for the autostart entry; argv[0] when the system cannot say.
+[[maybe_unused]] std::string ownProgram(const std::string& argv0) {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? argv0 : exe.string();
+}
+
 constexpr std::string_view usage =
-    "Usage: sapwell [--terminal | --print-menu | --dump-chart | --help]\n"
-    "  (none)        the application: samples every 15 s and shows the menu in the terminal\n"
-    "  --terminal    the same, asked for explicitly\n"
+    "Usage: sapwell [--terminal | --print-menu | --dump-chart | --autostart on|off | --help]\n"
+    "  (none)        the application: samples every 15 s and shows its figure and menu in the\n"
+    "                tray; without a graphical session, in the terminal\n"
+    "  --terminal    the application in the terminal\n"
     "  --print-menu  print the status menu from the stored history and exit\n"
-    "  --dump-chart  write the chart page to $TMPDIR/sapwell-chart.html, print its path, exit\n";
+    "  --dump-chart  write the chart page to $TMPDIR/sapwell-chart.html, print its path, exit\n"
+    "  --autostart on|off  start Sapwell at login, or no longer\n";
 
 }  // namespace
 
@@ -53,10 +77,16 @@ int main(int argc, char** argv) {
 #ifdef __APPLE__
     return sapwell::runMenuBarApp(seam, argc, argv);
 #else
-    if (!hasSwitch(argc, argv, "--terminal") && graphicalSession(seam.env)) {
-        std::cerr << "Sapwell: the tray shell is not built yet; running the terminal view.\n";
-    }
     const std::string appPath = argc > 0 && argv[0] != nullptr ? argv[0] : "sapwell";
+#ifdef SAPWELL_GTK_SHELL
+    if (hasSwitch(argc, argv, "--autostart")) {
+        return sapwell::runAutostart(seam.env, valueOf(argc, argv, "--autostart"),
+                                     ownProgram(appPath), std::cout, std::cerr);
+    }
+    if (!hasSwitch(argc, argv, "--terminal") && graphicalSession(seam.env)) {
+        if (auto status = sapwell::runTrayApp(seam, appPath, std::cerr)) return *status;
+    }
+#endif
     return sapwell::runTerminalView(seam, appPath, std::cerr);
 #endif
 }

@@ -13,6 +13,10 @@ run_packages=(
   ninja-build
   pkg-config
   libutf8proc-dev
+  # the desktop shell
+  libgtk-3-dev
+  libayatana-appindicator3-dev
+  libwebkit2gtk-4.1-dev
 )
 
 # The tests and benchmarks, on top of the above. One package a line.
@@ -29,6 +33,21 @@ test_packages=(
   libc++abi-16-dev
   libgnustep-base-dev
   libgnustep-gui-dev
+  # the desktop shell's tests on Xvfb, a private session bus and a real panel
+  xvfb
+  xauth
+  dbus
+  xdotool
+  imagemagick
+  x11-utils
+  libglib2.0-bin
+  python3-gi
+  xfce4-panel
+  xfconf
+  xfce4-indicator-plugin
+  ayatana-indicator-application
+  fonts-dejavu-core
+  adwaita-icon-theme
 )
 
 packages=("${run_packages[@]}")

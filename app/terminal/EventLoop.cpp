@@ -1,6 +1,7 @@
 #include "EventLoop.hpp"
 
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
@@ -13,6 +14,13 @@
 namespace sapwell {
 
 namespace {
+
+pthread_t loopThread;
+
+// Libraries may run threads of their own with these signals open (WebKit starts one as it
+// loads), and a signal sent to the process may land there and take its default action. This
+// hands it to the loop's thread, which has it blocked and reads it from its descriptor.
+void forwardToLoop(int signo) { pthread_kill(loopThread, signo); }
 
 EventLoop::Clock::duration seconds(double s) {
     if (!(s > 0)) return EventLoop::Clock::duration::zero();
@@ -55,6 +63,12 @@ bool EventLoop::handleSignals(std::initializer_list<int> signals, std::function<
     }
     signalFd_ = fd;
     signalAction_ = std::move(action);
+    loopThread = pthread_self();
+    struct sigaction forward {};
+    forward.sa_handler = forwardToLoop;
+    forward.sa_flags = SA_RESTART;
+    sigemptyset(&forward.sa_mask);
+    for (int s : signals) sigaction(s, &forward, nullptr);
     return true;
 }
 

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <ostream>
 #include <vector>
 
@@ -42,18 +41,6 @@ std::string styled(const Line& line, int columns) {
 }
 
 }  // namespace
-
-double samplingInterval(const Environment& env) {
-    const auto value = env.get("SAPWELL_TICK_SECONDS");
-    if (!value || value->empty()) return AppController::defaultInterval;
-    double s = 0;
-    const char* end = value->data() + value->size();
-    const auto [ptr, ec] = std::from_chars(value->data(), end, s);
-    if (ec != std::errc() || ptr != end || !(s >= 0.05 && s <= 3600)) {
-        return AppController::defaultInterval;
-    }
-    return s;
-}
 
 TerminalShell::TerminalShell(EventLoop& loop, const Environment& env, int inFd, int outFd)
     : loop_(loop), env_(env), inFd_(inFd), outFd_(outFd), tty_(isatty(outFd) == 1) {}
@@ -295,18 +282,7 @@ int runTerminalView(Seam& seam, const std::string& appPath, std::ostream& err) {
 
     const auto historyFile = History::dataFile(seam.env);
     InstanceLock lock;
-    std::string reason;
-    const auto lockFile = InstanceLock::besideHistory(historyFile);
-    switch (lock.acquire(lockFile, reason)) {
-    case InstanceLock::Result::acquired: break;
-    case InstanceLock::Result::heldElsewhere:
-        err << "Sapwell is already running\n";
-        return 1;
-    case InstanceLock::Result::unavailable:
-        // The history cannot be written there either; the figures are still worth showing.
-        err << "Sapwell: cannot lock " << lockFile.string() << ": " << reason << "\n";
-        break;
-    }
+    if (!lockForRun(lock, historyFile, err)) return 1;
 
     TerminalShell shell(loop, seam.env, STDIN_FILENO, STDOUT_FILENO);
     AppOptions options;

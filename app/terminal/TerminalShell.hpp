@@ -88,8 +88,4 @@ private:
 // Returns the exit status.
 int runTerminalView(Seam& seam, const std::string& appPath, std::ostream& err);
 
-// The sampling interval: 15 s, or SAPWELL_TICK_SECONDS (0.05 to 3600) for tests that cannot
-// wait a quarter of a minute per tick.
-double samplingInterval(const Environment& env);
-
 }  // namespace sapwell

@@ -1,0 +1,37 @@
+#include "ChartModule.hpp"
+
+#include <gmodule.h>
+
+#include <filesystem>
+
+namespace sapwell {
+
+namespace {
+
+using Factory = ChartView* (*)(ChartView::Receive, bool);
+
+}  // namespace
+
+std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive, bool reportDraw) {
+    static Factory factory = [] () -> Factory {
+        std::error_code ec;
+        const auto dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
+        if (ec) return nullptr;
+        for (const auto& file : {dir / SAPWELL_CHART_MODULE_DIR / SAPWELL_CHART_MODULE,
+                                 dir / SAPWELL_CHART_MODULE}) {
+            // Kept for the life of the process: the window it makes lives as long.
+            GModule* module = g_module_open(file.c_str(), G_MODULE_BIND_LOCAL);
+            if (module == nullptr) continue;
+            gpointer symbol = nullptr;
+            if (g_module_symbol(module, "sapwell_chart_view_new", &symbol) && symbol != nullptr) {
+                return reinterpret_cast<Factory>(symbol);
+            }
+            g_module_close(module);
+        }
+        return nullptr;
+    }();
+    if (factory == nullptr) return nullptr;
+    return std::unique_ptr<ChartView>(factory(std::move(receive), reportDraw));
+}
+
+}  // namespace sapwell

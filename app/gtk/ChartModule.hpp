@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Shell.hpp"
+
+namespace sapwell {
+
+// What the shell needs of the chart window, without WebKit's headers or libraries.
+class ChartView {
+public:
+    using Receive = std::function<void(const MessageBody&)>;
+    virtual ~ChartView() = default;
+    virtual void load(const std::string& html) = 0;
+    virtual void show(const std::string& title) = 0;
+    virtual void hide() = 0;
+};
+
+// Loads the chart module (WebKitGTK and the libraries it brings, tens of megabytes the tray
+// does not need until the chart is opened) and makes the window. Looked for beside the program
+// in the build tree and in its library folder once installed. Null when it cannot be loaded.
+std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive, bool reportDraw);
+
+}  // namespace sapwell

@@ -1,0 +1,126 @@
+#include "TrayApp.hpp"
+
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <ostream>
+
+#include "AppController.hpp"
+#include "DesktopBus.hpp"
+#include "GtkShell.hpp"
+#include "InstanceLock.hpp"
+
+namespace sapwell {
+
+namespace {
+
+constexpr guint noHostCheckS = 5;
+
+// The icon beside the program: installed under <prefix>/share/icons, or copied next to the
+// program in the build tree.
+std::string findIconFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    const auto dir = exe.parent_path();
+    for (const auto& folder : {dir / "../share/icons/hicolor/scalable/apps", dir / "icons"}) {
+        if (std::filesystem::exists(folder / "sapwell.svg", ec)) {
+            return std::filesystem::weakly_canonical(folder, ec).string();
+        }
+    }
+    return {};
+}
+
+gboolean onStopSignal(gpointer data) {
+    auto* controller = *static_cast<AppController**>(data);
+    if (controller) controller->quit();
+    return G_SOURCE_CONTINUE;
+}
+
+struct NoHostCheck {
+    GtkShell* shell;
+    Lang lang;
+    guint source = 0;
+};
+
+gboolean onNoHostCheck(gpointer data) {
+    auto* check = static_cast<NoHostCheck*>(data);
+    check->source = 0;
+    DesktopBus::noticeIfNoTrayHost(check->lang, check->shell->iconPath());
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostream& err) {
+    // Blocked while GTK starts: helper threads it may start inherit the mask, so a stop
+    // request never lands on one of them with its default action. Should the terminal view
+    // take over, it reads them from its own descriptor; otherwise GLib's handler gets them.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, signo);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    // GDK would otherwise set up OpenGL at start (loading the driver stack, about 50 MB on a
+    // software renderer) for a tray item that draws nothing itself. Unset again at once, so
+    // programs started from here do not inherit it.
+    const bool glChosen = seam.env.get("GDK_GL").has_value();
+    if (!glChosen) g_setenv("GDK_GL", "disable", TRUE);
+    const bool opened = gtk_init_check(nullptr, nullptr);
+    if (!glChosen) g_unsetenv("GDK_GL");
+    if (!opened) {
+        err << "Sapwell: cannot open the display; running the terminal view.\n";
+        return std::nullopt;
+    }
+    // Taken before the lock and the history: a stop request during start-up then waits for the
+    // loop and ends the run cleanly instead of killing the process half-way.
+    AppController* controllerRef = nullptr;
+    guint signalSources[3] = {};
+    int n = 0;
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        signalSources[n++] = g_unix_signal_add(signo, onStopSignal, &controllerRef);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+    auto dropSignals = [&] {
+        for (guint id : signalSources) g_source_remove(id);
+    };
+    // A reader that goes away must not kill the process before the last flush.
+    signal(SIGPIPE, SIG_IGN);
+
+    const auto historyFile = History::dataFile(seam.env);
+    InstanceLock lock;
+    if (!lockForRun(lock, historyFile, err)) {
+        dropSignals();
+        return 1;
+    }
+
+    GtkShell shell(seam.env, findIconFolder(), seam.env.get("SAPWELL_REPORT_DRAW").has_value());
+    AppOptions options;
+    options.appPath = appPath;
+    options.historyFile = historyFile;
+    options.sampleInterval = samplingInterval(seam.env);
+    AppController controller(seam, shell, options);
+    shell.attach(controller);
+    controllerRef = &controller;
+    controller.launch();
+
+    // Some desktops show no indicators at all; say once how to see the figures there.
+    NoHostCheck check{&shell, controller.units().lang};
+    check.source = g_timeout_add_seconds(noHostCheckS, onNoHostCheck, &check);
+
+    shell.run();
+    if (check.source != 0) g_source_remove(check.source);
+    // Replies still queued (the host's "Quit" click itself) go out before the process does.
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+        g_object_unref(bus);
+    }
+    controller.terminate();
+    controllerRef = nullptr;
+    dropSignals();
+    return 0;
+}
+
+}  // namespace sapwell

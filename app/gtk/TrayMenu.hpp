@@ -1,0 +1,47 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <vector>
+
+#include "MenuEntry.hpp"
+
+namespace sapwell {
+
+// The status menu as a GtkMenu for the indicator to export. A new list of entries updates the
+// existing items where it can (same position, same kind), so a menu that a host shows open
+// changes in place instead of closing.
+class TrayMenu {
+public:
+    using Choose = std::function<void(const MenuEntry&)>;
+
+    explicit TrayMenu(Choose choose);
+    ~TrayMenu();
+    TrayMenu(const TrayMenu&) = delete;
+    TrayMenu& operator=(const TrayMenu&) = delete;
+
+    GtkMenu* menu() const { return menu_; }
+    void present(const MenuEntries& entries);
+
+private:
+    struct Item {
+        GtkWidget* widget = nullptr;
+        MenuEntry entry;
+    };
+
+    GtkWidget* makeItem(const MenuEntry& entry, std::size_t index);
+    void update(Item& item, const MenuEntry& entry);
+    static void onActivate(GtkMenuItem* widget, gpointer self);
+
+    Choose choose_;
+    GtkMenu* menu_;
+    GtkAccelGroup* accel_;
+    std::vector<Item> items_;
+};
+
+// The label markup of an entry: headers bold, notes and empty-window lines dimmed, the text
+// itself escaped. Hosts that draw the exported menu get the plain words.
+std::string entryMarkup(const MenuEntry& entry);
+
+}  // namespace sapwell
