@@ -1,7 +1,8 @@
 #include "AppController.hpp"
 
 #include <algorithm>
-#include <charconv>
+#include <locale>
+#include <sstream>
 #include <utility>
 
 #include "Battery.hpp"
@@ -18,10 +19,13 @@ std::string chartTitle(Metric metric, Lang lang) {
 double samplingInterval(const Environment& env) {
     const auto value = env.get("SAPWELL_TICK_SECONDS");
     if (!value || value->empty()) return AppController::defaultInterval;
+    // Through the classic locale rather than from_chars, which Apple's C++ library lacks for
+    // floating point; the process's own locale must not change the decimal point either.
+    std::istringstream in(*value);
+    in.imbue(std::locale::classic());
     double s = 0;
-    const char* end = value->data() + value->size();
-    const auto [ptr, ec] = std::from_chars(value->data(), end, s);
-    if (ec != std::errc() || ptr != end || !(s >= 0.05 && s <= 3600)) {
+    in >> std::noskipws >> s;
+    if (in.fail() || in.peek() != std::char_traits<char>::eof() || !(s >= 0.05 && s <= 3600)) {
         return AppController::defaultInterval;
     }
     return s;
