@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <ctime>
 #include <memory>
 #include <ranges>
@@ -74,6 +75,35 @@ TEST(EndToEnd, SignalsFlushTheLastMinuteAndTheLockRefusesASecondInstanceMeanwhil
         EXPECT_EQ(run.wait(), 0) << "signal " << signo << ": " << run.err();
         EXPECT_GE(cpuLines(dir), 1) << "signal " << signo;
     }
+}
+
+// A power supply tree after UPower's own test scenarios, read by the real program: two 60 Wh
+// batteries counting energy without a voltage, one charging through USB-PD while Mains reads
+// offline. The capacity as the chart page carries it, level and state as the history stores them.
+TEST(EndToEnd, PowerSupplyTreeReadByTheProgram) {
+    TempDir dir;
+    const auto battery = [](const std::string& status, int pct) {
+        return "POWER_SUPPLY_TYPE=Battery\nPOWER_SUPPLY_PRESENT=1\nPOWER_SUPPLY_STATUS=" + status +
+               "\nPOWER_SUPPLY_ENERGY_FULL=60000000\nPOWER_SUPPLY_ENERGY_NOW=" + std::to_string(pct * 600'000) + "\n";
+    };
+    dir.write("ps/AC/uevent", "POWER_SUPPLY_TYPE=Mains\nPOWER_SUPPLY_ONLINE=0\n");
+    dir.write("ps/BAT0/uevent", battery("Discharging", 80));
+    dir.write("ps/BAT1/uevent", battery("Charging", 30));
+    dir.write("ps/ucsi-source-psy-USBC000:001/uevent", "POWER_SUPPLY_TYPE=USB_PD\nPOWER_SUPPLY_ONLINE=1\n");
+    auto env = baseEnv(dir);
+    env.push_back("SAPWELL_POWER_SUPPLY_DIR=" + (dir / "ps").string());
+    ChildProcess dump({SAPWELL_BINARY, "--dump-chart"}, env);
+    EXPECT_EQ(dump.wait(), 0) << dump.err();
+    const std::string page = TempDir::read(dir / "sapwell-chart.html"), key = "const TO_PCT = ";
+    double toPercent = 0;
+    if (const auto at = page.find(key); at != page.npos)
+        std::from_chars(page.data() + at + key.size(), page.data() + page.size(), toPercent);
+    EXPECT_NEAR(100 / toPercent / 3.6e6, 120, 1e-6);  // watt hours
+    ChildProcess run({SAPWELL_BINARY, "--terminal"}, env);
+    EXPECT_TRUE(eventually([&] { return count(run.out(), block) >= 2; }));
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.wait(), 0) << run.err();
+    EXPECT_TRUE(TempDir::read(dir / "data/Sapwell/history.tsv").ends_with("\t55.0:c\n"));
 }
 
 TEST(EndToEnd, TerminalViewInTmuxShowsTheFigureAndMenuAndQuitsOnQ) {
