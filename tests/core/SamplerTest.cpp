@@ -102,17 +102,20 @@ TEST_F(SamplerTest, BundlesAreKnownOnlyForNamedProcessesAndFirstOneStays) {
     EXPECT_EQ(s.bundle("Notes_ Mail_2_Pro"), "/Applications/Notes, Mail=2\tPro.app");
 }
 
-TEST_F(SamplerTest, EnergyMetricReadsTheEnergyCounter) {
-    table.add(1, FakeProcess{0, 0, "/opt/e", std::nullopt});
+// Group counters hold CPU time: the energy metric leaves them alone.
+TEST_F(SamplerTest, EnergyMetricReadsTheEnergyCounterOnly) {
+    table.offerGroups = true;
+    table.groupTable["g"] = {0, Owner{"Editor", std::nullopt}};
+    table.add(1, FakeProcess{0, 0, "/opt/e", std::nullopt, 100, "g"});
     table.add(2, FakeProcess{std::nullopt, 0, "/opt/f", std::nullopt});
     EXPECT_EQ(detectMetric(table), Metric::cpuTime);  // only a non-zero counter shows support
     table.procs[1].energyNJ = 3 * ms;
     EXPECT_EQ(detectMetric(table), Metric::energy);
     Sampler s = primed(Metric::energy);
-    table.procs[1] = FakeProcess{7 * ms, 100 * ms, "/opt/e", std::nullopt};
+    table.procs[1].energyNJ = 7 * ms, table.procs[1].cpuNS = 100 * ms;
+    *table.groupTable["g"].cpuNS += 150 * ms;  // 50 ms more than its member
     EXPECT_EQ(next(s).deltas, (NamedAmounts{{"e", 4}}));
 }
-
 
 FakeProcess aged(std::uint64_t ns, std::string path, std::optional<double> age, std::optional<std::string> group = {}) {
     return FakeProcess{std::nullopt, ns, std::move(path), std::nullopt, age, std::move(group)};
@@ -200,15 +203,6 @@ TEST_F(SamplerTest, GroupGrowthNoLiveMemberAccountsForGoesToTheGroupsOwner) {
     pass(0, 0);
     table.add(22, aged(0, "/opt/late", 1, "h"));
     EXPECT_TRUE(pass(0, 70 * ms).empty());
-}
-
-TEST_F(SamplerTest, GroupCountersAreForCPUTimeOnly) {
-    table.offerGroups = true;
-    table.groupTable["g"] = {0, Owner{"Editor", std::nullopt}};
-    table.add(1, FakeProcess{0, 0, "/opt/e", std::nullopt, 100, "g"});
-    Sampler s = primed(Metric::energy);
-    *table.groupTable["g"].cpuNS += 50 * ms;
-    EXPECT_TRUE(next(s).deltas.empty());
 }
 
 }  // namespace
