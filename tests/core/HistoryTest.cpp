@@ -70,28 +70,25 @@ TEST(HistoryLine, ParseGrammar) {
     for (const auto& bad : rejected) EXPECT_FALSE(parseLine(bad)) << bad;
 }
 
-TEST(HistoryLine, DecimalsReadTheSameUnderAGermanLocale) {
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is missing";
-    const std::locale before = std::locale::global(std::locale("de_DE.UTF-8"));
-    const auto parsed = parseLine("60" + E + "58.3\t\t87.5:d");
-    const auto general = parseLine("60" + E + "5.83e1\t\t-");  // not the writer's shape
-    const auto comma = parseLine("60" + E + "58,3\t\t-");
+// Every decimal reads as the correctly rounded double, the writer's shape and others alike, and
+// the same under a German locale, whose "," is no decimal point here.
+TEST(HistoryLine, DecimalsReadExactlyInAnyLocale) {
+    const char* texts[] = {"0.1", "2.675", "-0.0", "58.3", "999999999999999", "12345678901234.5", "0.000000000000001",
+        "1234567890123456.7", "9007199254740993", "5.", ".5", "1e2", "5.83e1", "1.7976931348623157e308"};
+    const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    const std::locale before = std::locale::global(german ? std::locale("de_DE.UTF-8") : std::locale::classic());
+    std::vector<std::optional<std::pair<Bucket, Metric>>> read;
+    for (const char* text : texts) read.push_back(parseLine("60" + E + text));
+    const auto battery = parseLine("60" + E + "58.3\t\t87.5:d"), comma = parseLine("60" + E + "58,3\t\t-");
     std::locale::global(before);
     std::setlocale(LC_NUMERIC, "C");
-    EXPECT_EQ(parsed, std::optional(std::pair(B(60, 58.3, {}, 87.5, S::discharging), Metric(Metric::energy))));
-    EXPECT_EQ(general, std::optional(std::pair(B(60, 58.3), Metric(Metric::energy))));
-    EXPECT_FALSE(comma);
-}
-
-// Every decimal reads as the correctly rounded double, the writer's shape and others alike.
-TEST(HistoryLine, DecimalsReadExactly) {
-    for (const char* text : {"0.1", "2.675", "-0.0", "58.3", "999999999999999", "12345678901234.5", "0.000000000000001",
-             "1234567890123456.7", "9007199254740993", "5.", ".5", "1e2", "1.7976931348623157e308"}) {
-        const auto line = parseLine("60" + E + text);
-        ASSERT_TRUE(line) << text;
-        const double want = std::strtod(text, nullptr);
-        EXPECT_TRUE(line->first.awakeS == want && std::signbit(line->first.awakeS) == std::signbit(want)) << text;
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        ASSERT_TRUE(read[i]) << texts[i];
+        const double got = read[i]->first.awakeS, want = std::strtod(texts[i], nullptr);
+        EXPECT_TRUE(got == want && std::signbit(got) == std::signbit(want)) << texts[i];
     }
+    EXPECT_EQ(battery, std::optional(std::pair(B(60, 58.3, {}, 87.5, S::discharging), Metric(Metric::energy))));
+    EXPECT_FALSE(comma);
 }
 
 // Whatever the reader accepts, the writer writes back as a line that reads the same (floats to
@@ -170,22 +167,20 @@ TEST(HistoryWindow, Boundaries) {
     }
 }
 
-TEST(HistoryDataFile, LocationFallsBackToHomeUnlessXdgDataHomeIsAbsolute) {
-    testing::FakeEnvironment env;
-    for (const char* xdg : {"/x/data", "", "relative/data", static_cast<const char*>(nullptr)}) {
-        env.vars = {{"HOME", "/home/u"}, {xdg ? "XDG_DATA_HOME" : "unset", xdg ? xdg : ""}};
-        EXPECT_EQ(History::dataFile(env), fs::path(xdg && *xdg == '/' ? "/x/data" : "/home/u/.local/share") / "Sapwell/history.tsv");
+// XDG_DATA_HOME only when absolute, else $HOME when absolute, else the account's home, else nowhere.
+TEST(HistoryDataFile, LocationFallsBackToHomeThenTheAccount) {
+    const std::string xdg = "/x/data/Sapwell/history.tsv", home = "/home/u/.local/share/Sapwell/history.tsv",
+                      acct = "/home/acct/.local/share/Sapwell/history.tsv";
+    const struct { std::map<std::string, std::string, std::less<>> vars; std::optional<std::string> home; std::string file; } cases[] = {
+        {{{"HOME", "/home/u"}, {"XDG_DATA_HOME", "/x/data"}}, {}, xdg}, {{{"HOME", "/home/u"}, {"XDG_DATA_HOME", ""}}, {}, home},
+        {{{"HOME", "/home/u"}, {"XDG_DATA_HOME", "relative/data"}}, {}, home}, {{{"HOME", "/home/u"}}, {}, home},
+        {{{"HOME", "home"}}, {}, ""}, {{}, "/home/acct", acct}, {{{"HOME", ""}}, "/home/acct", acct},
+        {{{"HOME", "home"}}, "/home/acct", acct}, {{}, "", ""}};
+    for (const auto& c : cases) {
+        testing::FakeEnvironment env;
+        env.vars = c.vars, env.home = c.home;
+        EXPECT_EQ(History::dataFile(env), fs::path(c.file)) << c.file;
     }
-    env.vars = {{"HOME", "home"}};  // no home: nothing is written
-    EXPECT_EQ(History::dataFile(env), fs::path());
-    // Without a usable $HOME, the account's home folder.
-    env.home = "/home/acct";
-    for (const auto& vars : {std::map<std::string, std::string, std::less<>>{}, {{"HOME", ""}}, {{"HOME", "home"}}}) {
-        env.vars = vars;
-        EXPECT_EQ(History::dataFile(env), fs::path("/home/acct/.local/share/Sapwell/history.tsv"));
-    }
-    env.home = "";
-    EXPECT_EQ(History::dataFile(env), fs::path());
 }
 
 struct FileFixture : ::testing::Test {
