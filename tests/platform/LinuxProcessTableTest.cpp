@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 
+#include "ForkedChild.hpp"
 #include "LinuxProcessTable.hpp"
 #include "TempDir.hpp"
 
@@ -90,17 +86,12 @@ TEST(LinuxProcessTable, GroupsFromTheUnifiedHierarchyAndAgesFromStat) {
 }
 
 TEST(LinuxProcessTableLive, BusyChildAppearsGrowsAndDisappears) {
-    const pid_t parent = getpid(), child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) _exit(0);
-        for (volatile unsigned long spin = 0;;) spin = spin + 1;
-    }
-    std::shared_ptr<void> reap(nullptr, [=](void*) { kill(child, SIGKILL), waitpid(child, nullptr, 0); });
+    sapwell::testing::ForkedChild busy([] { for (volatile unsigned long spin = 0;;) spin = spin + 1; });
+    const pid_t child = busy.pid();
+    ASSERT_GT(child, 0);
     LinuxProcessTable table;
     EXPECT_EQ(std::ranges::count(table.listPIDs(), child), 1);
-    const auto self = table.processPath(parent);
+    const auto self = table.processPath(getpid());
     ASSERT_TRUE(self.has_value());
     EXPECT_EQ(table.processName(child), OwnerResolver::lastComponent(*self));
     const std::uint64_t before = table.taskCPUTimeNS(child).value_or(~0ull);
@@ -109,7 +100,7 @@ TEST(LinuxProcessTableLive, BusyChildAppearsGrowsAndDisappears) {
     EXPECT_GE(table.taskCPUTimeNS(child), before + 20'000'000);
     EXPECT_LT(table.processAgeSeconds(child).value_or(99), 10);
     EXPECT_GT(table.processAgeSeconds(1), table.processAgeSeconds(child));
-    reap.reset();  // kills and reaps the child
+    busy.stop();
     EXPECT_EQ(std::ranges::count(table.listPIDs(), child), 0);
     EXPECT_EQ(table.taskCPUTimeNS(child), std::nullopt);
 }

@@ -2,24 +2,22 @@
 // new, by the time of the second pass.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
-#include <sstream>
 
 #include "Cgroup.hpp"
+#include "ForkedChild.hpp"
 #include "LinuxClocks.hpp"
 #include "LinuxProcessTable.hpp"
 #include "Sampler.hpp"
+#include "TempDir.hpp"
 
 namespace sapwell::platform {
 namespace {
@@ -37,35 +35,12 @@ void burn(std::uint64_t ns) {
     }
 }
 
-std::uint64_t amountOf(const NamedAmounts& deltas, const std::string& name) {
-    for (const auto& [n, amount] : deltas)
-        if (n == name) return amount;
-    return 0;
-}
-
-// A child that dies with the test and waits for one-byte commands: 's' runs ten short-lived busy
-// children one after another, 'q' ends it. It answers each command with one byte.
-pid_t startHolder(int commands, int answers) {
-    const pid_t parent = getpid(), pid = fork();
-    if (pid != 0) return pid;
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(0);
-    for (char c = 0; read(commands, &c, 1) == 1 && c != 'q';) {
-        for (int i = 0; i < 10; ++i) {
-            const pid_t worker = fork();
-            if (worker == 0) burn(30 * ms), _exit(0);
-            if (worker > 0) waitpid(worker, nullptr, 0);
-        }
-        if (write(answers, "k", 1) != 1) _exit(1);
-    }
-    _exit(0);
+double msOf(const NamedAmounts& deltas, const std::string& name) {
+    return static_cast<double>(std::map(deltas.begin(), deltas.end())[name] * ms);
 }
 
 TEST(ProcessGroupsLive, WorkBetweenPassesLandsUnderItsOwner) {
-    std::ifstream in("/proc/self/mountinfo");
-    std::ostringstream mountinfo;
-    mountinfo << in.rdbuf();
-    const auto mount = cgroup2Mount(mountinfo.str());
+    const auto mount = cgroup2Mount(testing::TempDir::read("/proc/self/mountinfo"));
     if (!mount || mount->root != "/") GTEST_SKIP() << "no cgroup2 hierarchy mounted whole";
     // Named as a desktop names an application's scope, so the group has an owner of its own.
     const std::string path = "/app-sapwelltest.Burst-" + std::to_string(getpid()) + ".scope";
@@ -75,10 +50,18 @@ TEST(ProcessGroupsLive, WorkBetweenPassesLandsUnderItsOwner) {
     int commands[2], answers[2];
     ASSERT_EQ(pipe(commands), 0);
     ASSERT_EQ(pipe(answers), 0);
-    const pid_t holder = startHolder(commands[0], answers[1]);
+    // Waits for one-byte commands: 's' runs ten short-lived busy children one after another and
+    // answers with one byte, 'q' ends it.
+    testing::ForkedChild holding([&] {
+        for (char c = 0; read(commands[0], &c, 1) == 1 && c != 'q';) {
+            for (int i = 0; i < 10; ++i) testing::ForkedChild([] { burn(30 * ms); }).join();
+            if (write(answers[1], "k", 1) != 1) return;
+        }
+    });
+    const pid_t holder = holding.pid();
     ASSERT_GT(holder, 0);
     std::shared_ptr<void> cleanup(nullptr, [&](void*) {
-        kill(holder, SIGKILL), waitpid(holder, nullptr, 0);
+        holding.stop();
         for (int i = 0; i < 50 && rmdir(folder.c_str()) != 0 && errno == EBUSY; ++i) usleep(20'000);
         for (int fd : {commands[0], commands[1], answers[0], answers[1]}) close(fd);
     });
@@ -101,29 +84,23 @@ TEST(ProcessGroupsLive, WorkBetweenPassesLandsUnderItsOwner) {
     const Sample between = sampler.sample();
     const std::uint64_t growth = table.groups()->groupCPUTimeNS(path).value_or(0) - usageBefore;
     EXPECT_GE(growth, 300 * ms);
-    EXPECT_GE(static_cast<double>(amountOf(between.deltas, "Burst") * ms), 0.95 * static_cast<double>(growth));
+    EXPECT_GE(msOf(between.deltas, "Burst"), 0.95 * static_cast<double>(growth));
 
     // A child born between two passes, busy for 0.3 s and alive at the second.
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
-    const pid_t parent = getpid(), child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) _exit(0);
+    std::shared_ptr<void> closing(nullptr, [&](void*) { close(ready[0]), close(ready[1]); });
+    testing::ForkedChild born([&] {
         burn(300 * ms);
         if (write(ready[1], "r", 1) == 1) pause();
-        _exit(0);
-    }
-    std::shared_ptr<void> reap(nullptr, [&](void*) {
-        kill(child, SIGKILL), waitpid(child, nullptr, 0), close(ready[0]), close(ready[1]);
     });
+    const pid_t child = born.pid();
+    ASSERT_GT(child, 0);
     ASSERT_EQ(read(ready[0], &ack, 1), 1);
     const std::uint64_t childCPU = table.taskCPUTimeNS(child).value_or(0);
     const auto owner = table.ownerOf(child, table.processPath(child));
     const std::string name = owner ? owner->app : table.processName(child).value_or("");
-    const Sample born = sampler.sample();
-    EXPECT_GE(static_cast<double>(amountOf(born.deltas, name) * ms), 0.95 * static_cast<double>(childCPU)) << name;
+    EXPECT_GE(msOf(sampler.sample().deltas, name), 0.95 * static_cast<double>(childCPU)) << name;
 }
 
 }  // namespace
