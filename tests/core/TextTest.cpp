@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "Amounts.hpp"
-
 namespace sapwell {
 namespace {
 
@@ -30,14 +28,6 @@ TEST(Text, CountsAndCutsGraphemeClusters) {
     EXPECT_EQ(text::graphemePrefix(family + flag + accented, 2), family + flag);
     EXPECT_EQ(text::graphemePrefix(accented + accented, 1), accented);
     EXPECT_EQ(text::graphemePrefix("abc", 5), "abc");
-}
-
-TEST(Amounts, HeaviestFirstIsIndependentOfInputOrderAndSaturates) {
-    for (NamedAmounts a : {NamedAmounts{{"b", 5}, {"a", 5}, {"c", 9}, {"Z", 5}}, {{"Z", 5}, {"c", 9}, {"a", 5}, {"b", 5}}}) {
-        sortHeaviestFirst(a);
-        EXPECT_EQ(a, (NamedAmounts{{"c", 9}, {"Z", 5}, {"a", 5}, {"b", 5}}));
-    }
-    EXPECT_EQ(saturatingAdd(UINT64_MAX - 1, 5), UINT64_MAX);
 }
 
 }  // namespace
