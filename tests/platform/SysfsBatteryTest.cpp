@@ -41,7 +41,6 @@ TEST(SysfsBattery, FixtureTrees) {
         {"NoBattery", {{"AC", acOn}}, BatterySnapshot::none, std::nullopt},
         {"PeripheralListedFirst", {{"AC", acOff}, {"BAT0", mouse}, {"BAT1", bat}}, {75.0, S::discharging}, chargeMJ},
         {"NotChargingOnAC", {{"AC", acOn}, {"BAT0", battery("Not charging")}}, {75.0, S::acPower}, chargeMJ},
-        {"OnlineUsb", {{"AC", acOff}, {"BAT0", bat}, {"ucsi", uevent({"TYPE=USB", "ONLINE=1"})}}, {75.0, S::acPower}, chargeMJ},
         {"ChargingWhileMainsOffline", {{"AC", acOff}, {"BAT0", battery("Charging")}}, {75.0, S::charging}, chargeMJ},
         {"UsbPdOnline", {{"AC", acOff}, {"BAT0", battery("Discharging")}, {"ucsi-source-psy-USBC000:001",
                          uevent({"TYPE=USB_PD", "ONLINE=1"})}}, {75.0, S::acPower}, chargeMJ},
