@@ -44,15 +44,10 @@ TEST(EndToEnd, PrintMenuReadsTheHistoryAndWritesNothing) {
     const auto file = dir.write("data/Sapwell/history.tsv", content);
     ChildProcess run({SAPWELL_BINARY, "--print-menu"}, baseEnv(dir));
     ASSERT_EQ(run.wait(), 0) << run.err();
-    const std::string out = run.out(), recent = "     1. Firefox \u2014 30% CPU \u00B7 75%\n"
-                                                "     2. bash \u2014 10% CPU \u00B7 25%\n";
-    EXPECT_TRUE(out.starts_with("Now \u2014 40% CPU\n" + recent + "\n15 minutes \u2014 48 CPU s "
-                                "\u00B7 active 2 min\n" + recent)) << out;
-    EXPECT_TRUE(out.ends_with("\n24 hours \u2014 2 CPU min \u00B7 active 4 min\n"
-                              "     1. Firefox \u2014 40% CPU \u00B7 89%\n"
-                              "     2. bash \u2014 5% CPU \u00B7 11%\n\n"
-                              "CPU time proxy: this computer does not expose per-app energy data\n"
-                              "Collected: 3 min\n\n")) << out;
+    const std::string out = run.out();  // the rows' layout is MenuBuilderTest's
+    EXPECT_TRUE(out.starts_with("Now \u2014 40% CPU\n     1. Firefox \u2014 30% CPU \u00B7 75%\n") &&
+                out.find("\n24 hours \u2014 2 CPU min \u00B7 active 4 min\n") != out.npos &&
+                out.ends_with("data\nCollected: 3 min\n\n")) << out;
     EXPECT_TRUE(TempDir::read(file) == content &&  // read only, and no lock taken
                 !std::filesystem::exists(dir / "data/Sapwell/sapwell.lock"));
 }

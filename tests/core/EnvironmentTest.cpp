@@ -34,11 +34,11 @@ TEST(Environment, PlatformFoldersAndLocaleWinOverTheVariables) {
 
 TEST(Environment, DefaultTempFolderIsTmpdirUnlessEmpty) {
     testing::FakeEnvironment env;
-    EXPECT_EQ(env.tempFolder(), "/tmp");
-    env.vars["TMPDIR"] = "";
-    EXPECT_EQ(env.tempFolder(), "/tmp");
-    env.vars["TMPDIR"] = "/var/tmp";
-    EXPECT_EQ(env.tempFolder(), "/var/tmp");
+    for (const auto& [tmpdir, folder] : {std::pair{"", "/tmp"}, {"/var/tmp", "/var/tmp"}}) {
+        env.vars["TMPDIR"] = tmpdir;
+        EXPECT_EQ(env.tempFolder(), folder);
+    }
+    EXPECT_EQ(testing::FakeEnvironment().tempFolder(), "/tmp");
 }
 
 }  // namespace
