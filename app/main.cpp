@@ -12,7 +12,7 @@
 #include "TerminalShell.hpp"
 #ifdef SAPWELL_GTK_SHELL
 #include "Autostart.hpp"
-#include "TrayApp.hpp"
+#include "TrayModule.hpp"
 #endif
 #endif
 
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
                                      ownProgram(appPath), std::cout, std::cerr);
     }
     if (!hasSwitch(argc, argv, "--terminal") && graphicalSession(seam.env)) {
-        if (auto status = sapwell::runTrayApp(seam, appPath, std::cerr)) return *status;
+        if (auto status = sapwell::runTrayModule(seam, appPath, std::cerr)) return *status;
     }
 #endif
     return sapwell::runTerminalView(seam, appPath, std::cerr);

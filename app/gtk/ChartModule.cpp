@@ -17,7 +17,7 @@ std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive, bool report
         std::error_code ec;
         const auto dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
         if (ec) return nullptr;
-        for (const auto& file : {dir / SAPWELL_CHART_MODULE_DIR / SAPWELL_CHART_MODULE,
+        for (const auto& file : {dir / SAPWELL_MODULE_DIR / SAPWELL_CHART_MODULE,
                                  dir / SAPWELL_CHART_MODULE}) {
             // Kept for the life of the process: the window it makes lives as long.
             GModule* module = g_module_open(file.c_str(), G_MODULE_BIND_LOCAL);

@@ -1,17 +1,22 @@
-#include "TrayApp.hpp"
+// The tray module: the application as a tray indicator with its menu and the chart window. Built
+// into sapwell-tray.so; the program reaches it through its one entry point (TrayModule.hpp).
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <pthread.h>
 #include <signal.h>
 
+#include <exception>
 #include <filesystem>
+#include <optional>
 #include <ostream>
+#include <type_traits>
 
 #include "AppController.hpp"
 #include "DesktopBus.hpp"
 #include "GtkShell.hpp"
 #include "InstanceLock.hpp"
+#include "TrayModule.hpp"
 
 namespace sapwell {
 
@@ -53,8 +58,8 @@ gboolean onNoHostCheck(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-}  // namespace
-
+// Lock, signals, sampling loop, termination. Absent (having said so in one line on `err`) when
+// the display cannot be opened, before anything else was done.
 std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostream& err) {
     // Blocked while GTK starts: helper threads it may start inherit the mask, so a stop
     // request never lands on one of them with its default action. Should the terminal view
@@ -123,4 +128,20 @@ std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostre
     return 0;
 }
 
+}  // namespace
+
 }  // namespace sapwell
+
+extern "C" __attribute__((visibility("default"))) int sapwell_tray_run(
+    sapwell::Seam& seam, const char* appPath, std::ostream& err) noexcept {
+    try {
+        const auto status = sapwell::runTrayApp(seam, appPath, err);
+        return status ? *status : sapwell::trayNotStarted;
+    } catch (const std::exception& e) {
+        err << "Sapwell: the tray shell failed: " << e.what() << "\n";
+    } catch (...) {
+        err << "Sapwell: the tray shell failed.\n";
+    }
+    return 1;
+}
+static_assert(std::is_same_v<decltype(sapwell_tray_run), sapwell::TrayEntry>);
