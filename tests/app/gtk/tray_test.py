@@ -143,6 +143,9 @@ class Desktop(unittest.TestCase):
         pid = self.proc.pid
 
         def mine():
+            if self.proc.poll() is not None:  # say why rather than wait for a dead program
+                raise AssertionError("exited with %s before its indicator showed"
+                                     % self.proc.returncode)
             for name, path in watcher.items:
                 owner = d.call("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                "org.freedesktop.DBus", "GetConnectionUnixProcessID", (name,),
@@ -150,7 +153,10 @@ class Desktop(unittest.TestCase):
                 if owner == pid:
                     return name, path
             return None
-        self.bus_name, self.path = d.wait_for(mine, timeout=30, what="the indicator")
+        try:
+            self.bus_name, self.path = d.wait_for(mine, timeout=60, what="the indicator")
+        except AssertionError as e:
+            raise AssertionError("%s; its standard error:\n%s" % (e, self.stderr_text())) from None
         self.menu_path = self.prop("Menu")
 
     def prop(self, name):
