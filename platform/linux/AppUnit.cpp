@@ -3,18 +3,11 @@
 #include <charconv>
 #include <vector>
 
+#include "Tokens.hpp"
+
 namespace sapwell::platform {
 
 namespace {
-
-// The next "/"-separated component of `path`, consumed from its front; empty ones skipped.
-std::string_view nextComponent(std::string_view& path) {
-    while (!path.empty() && path.front() == '/') path.remove_prefix(1);
-    const auto slash = path.find('/');
-    const std::string_view part = path.substr(0, slash);
-    path.remove_prefix(slash == std::string_view::npos ? path.size() : slash);
-    return part;
-}
 
 bool isUserManager(std::string_view unit) {
     return unit.starts_with("user@") && unit.ends_with(".service");
@@ -62,7 +55,7 @@ std::optional<std::string_view> unifiedCgroupPath(std::string_view cgroupFile) {
 }
 
 bool isSystemCgroup(std::string_view cgroupPath) {
-    const std::string_view top = nextComponent(cgroupPath);
+    const std::string_view top = nextToken(cgroupPath, '/');
     return top == "system.slice" || top == "init.scope";
 }
 
@@ -100,8 +93,8 @@ std::optional<std::string> appIdOfUnit(std::string_view unit) {
 }
 
 std::optional<std::string> appIdOfCgroup(std::string_view cgroupPath) {
-    for (std::string_view unit = nextComponent(cgroupPath); !unit.empty();
-         unit = nextComponent(cgroupPath)) {
+    for (std::string_view unit = nextToken(cgroupPath, '/'); !unit.empty();
+         unit = nextToken(cgroupPath, '/')) {
         if (unit.ends_with(".slice") || isUserManager(unit)) continue;
         return appIdOfUnit(unit);
     }
@@ -110,8 +103,8 @@ std::optional<std::string> appIdOfCgroup(std::string_view cgroupPath) {
 
 std::optional<std::string> appIdOfGroup(std::string_view cgroupPath) {
     std::vector<std::string_view> units;
-    for (std::string_view unit = nextComponent(cgroupPath); !unit.empty();
-         unit = nextComponent(cgroupPath))
+    for (std::string_view unit = nextToken(cgroupPath, '/'); !unit.empty();
+         unit = nextToken(cgroupPath, '/'))
         units.push_back(unit);
     for (auto it = units.rbegin(); it != units.rend(); ++it)
         if (auto appId = appIdOfUnit(*it)) return appId;

@@ -3,18 +3,11 @@
 #include <charconv>
 #include <limits>
 
+#include "Tokens.hpp"
+
 namespace sapwell::platform {
 
 namespace {
-
-// The next space-separated field of a mountinfo line, consumed from its front.
-std::string_view nextField(std::string_view& line) {
-    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-    const auto space = line.find(' ');
-    const std::string_view field = line.substr(0, space);
-    line.remove_prefix(space == std::string_view::npos ? line.size() : space);
-    return field;
-}
 
 // mountinfo writes space, tab, newline and backslash in paths as three octal digits ("\040").
 std::string unescapeOctal(std::string_view s) {
@@ -65,13 +58,13 @@ std::optional<Cgroup2Mount> cgroup2Mount(std::string_view mountinfo) {
         const auto dash = line.find(" - ");
         if (dash == std::string_view::npos) continue;
         std::string_view tail = line.substr(dash + 3);
-        if (nextField(tail) != "cgroup2") continue;
+        if (nextToken(tail, ' ') != "cgroup2") continue;
         std::string_view head = line.substr(0, dash);
-        nextField(head);  // mount id
-        nextField(head);  // parent id
-        nextField(head);  // major:minor
-        const std::string_view root = nextField(head);
-        const std::string_view point = nextField(head);
+        nextToken(head, ' ');  // mount id
+        nextToken(head, ' ');  // parent id
+        nextToken(head, ' ');  // major:minor
+        const std::string_view root = nextToken(head, ' ');
+        const std::string_view point = nextToken(head, ' ');
         if (root.empty() || point.empty()) continue;
         Cgroup2Mount mount{unescapeOctal(point), unescapeOctal(root)};
         if (mount.root == "/") return mount;

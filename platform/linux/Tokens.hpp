@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string_view>
+
+namespace sapwell::platform {
+
+// The next token of `rest` up to `separator`, consumed from its front; runs of separators count
+// as one, so empty tokens never come back (a path's "//", mountinfo's single spaces alike).
+inline std::string_view nextToken(std::string_view& rest, char separator) {
+    while (!rest.empty() && rest.front() == separator) rest.remove_prefix(1);
+    const auto end = rest.find(separator);
+    const std::string_view token = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
+    return token;
+}
+
+}  // namespace sapwell::platform
