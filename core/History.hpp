@@ -21,6 +21,14 @@ inline constexpr int topPerMinute = 24;
 inline constexpr std::int64_t retentionMinutes = 11520;
 inline constexpr std::int64_t retentionSeconds = retentionMinutes * 60;
 
+// Energy the battery delivered while discharging, over the part of a minute in which its fall
+// was measured.
+struct Drain {
+    std::uint64_t mJ = 0;
+    double seconds = 0;
+    bool operator==(const Drain&) const = default;
+};
+
 // One closed minute.
 struct Bucket {
     std::int64_t minute = 0;  // Unix seconds of the minute's start
@@ -28,6 +36,7 @@ struct Bucket {
     MinuteItems items;  // heaviest first, at most topPerMinute; names stored once per process
     std::optional<double> batPct;
     std::optional<ChargeState> batState;
+    std::optional<Drain> drain;  // absent when the battery's drain was not measured
     bool operator==(const Bucket&) const = default;
 };
 
