@@ -53,7 +53,7 @@ struct Fixture {
         return items;
     }
     Bucket minute(std::int64_t m, std::mt19937_64& rng) const {
-        return {m, 60.0, items(m, rng), 80.0, ChargeState::discharging};
+        return {m, 60.0, items(m, rng), 80.0, ChargeState::discharging, {}};
     }
 
     // `expiredDays` eight-day spans of expired minutes, then eight days of live ones.

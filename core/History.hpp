@@ -11,49 +11,14 @@
 
 #include "Amounts.hpp"
 #include "Battery.hpp"
+#include "Bucket.hpp"
+#include "DurableFile.hpp"
+#include "HistoryLine.hpp"
 #include "Metric.hpp"
 #include "MinuteItems.hpp"
 #include "Seam.hpp"
 
 namespace sapwell {
-
-inline constexpr int topPerMinute = 24;
-inline constexpr std::int64_t retentionMinutes = 11520;
-inline constexpr std::int64_t retentionSeconds = retentionMinutes * 60;
-
-// Energy the battery delivered while discharging, over the part of a minute in which its fall
-// was measured.
-struct Drain {
-    std::uint64_t mJ = 0;
-    double seconds = 0;
-    bool operator==(const Drain&) const = default;
-};
-
-// One closed minute.
-struct Bucket {
-    std::int64_t minute = 0;  // Unix seconds of the minute's start
-    double awakeS = 0;
-    MinuteItems items;  // heaviest first, at most topPerMinute; names stored once per process
-    std::optional<double> batPct;
-    std::optional<ChargeState> batState;
-    std::optional<Drain> drain;  // absent when the battery's drain was not measured
-    bool operator==(const Bucket&) const = default;
-};
-
-// Sums over a window.
-struct Aggregate {
-    NamedAmounts totals;  // every name, heaviest first
-    std::uint64_t grandTotal = 0;
-    double awakeS = 0;
-};
-
-// Creates a folder and any missing parents, for the user alone; false when it still is not there.
-bool makeFolders(const std::filesystem::path& folder);
-
-// One history line with its line feed. The format is read back by earlier and later versions.
-std::string serialize(const Bucket& bucket, Metric metric);
-// One line without its line feed; absent when it does not follow the grammar.
-std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line);
 
 // The minute history: the open minute, closed minutes for eight days, and the file behind them.
 class History {
@@ -87,8 +52,6 @@ private:
 
     void load(std::int64_t now);
     void trim(std::int64_t now);
-    bool append(const std::string& bytes);
-    bool rewrite(const std::string& bytes);
 
     std::filesystem::path path_;
     Metric metric_;

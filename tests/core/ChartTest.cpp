@@ -19,7 +19,7 @@ constexpr std::int64_t t0 = 1733400000 / 60 * 60;
 using Names = std::vector<std::string>;
 
 Bucket minute(std::int64_t i, NamedAmounts items, std::optional<double> pct = {}, std::optional<ChargeState> s = {}) {
-    return {t0 + i * 60, 60, std::move(items), pct, s};
+    return {t0 + i * 60, 60, std::move(items), pct, s, {}};
 }
 
 // The script stays valid UTF-8, and no ASCII byte can end the literal or the script.

@@ -28,7 +28,7 @@ constexpr std::uint64_t u64max = std::numeric_limits<std::uint64_t>::max();
 const std::string E = "\tenergy_mj\t";
 
 Bucket B(std::int64_t m, double awake, NamedAmounts items = {}, std::optional<double> pct = {},
-         std::optional<S> state = {}) { return {m, awake, std::move(items), pct, state}; }
+         std::optional<S> state = {}) { return {m, awake, std::move(items), pct, state, {}}; }
 
 std::string line(std::int64_t minute, const std::string& rest, const char* tag = "energy_mj") {
     return std::to_string(minute) + "\t" + tag + "\t" + rest + "\n";

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+#include "Amounts.hpp"
+#include "Battery.hpp"
+#include "MinuteItems.hpp"
+
+namespace sapwell {
+
+inline constexpr int topPerMinute = 24;
+inline constexpr std::int64_t retentionMinutes = 11520;
+inline constexpr std::int64_t retentionSeconds = retentionMinutes * 60;
+
+// Energy the battery delivered while discharging, over the part of a minute in which its fall
+// was measured.
+struct Drain {
+    std::uint64_t mJ = 0;
+    double seconds = 0;
+    bool operator==(const Drain&) const = default;
+};
+
+// One closed minute.
+struct Bucket {
+    std::int64_t minute = 0;  // Unix seconds of the minute's start
+    double awakeS = 0;
+    MinuteItems items;  // heaviest first, at most topPerMinute; names stored once per process
+    std::optional<double> batPct;
+    std::optional<ChargeState> batState;
+    std::optional<Drain> drain;  // absent when the battery's drain was not measured
+    bool operator==(const Bucket&) const = default;
+};
+
+// Sums over a window.
+struct Aggregate {
+    NamedAmounts totals;  // every name, heaviest first
+    std::uint64_t grandTotal = 0;
+    double awakeS = 0;
+};
+
+// The start of the minute holding `now`.
+inline std::int64_t minuteOf(std::int64_t now) { return now / 60 * 60; }
+
+// now - minutes * 60, without overflowing for absurd arguments.
+inline std::int64_t windowCutoff(std::int64_t now, std::int64_t minutes) {
+    constexpr std::int64_t lowest = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t highest = std::numeric_limits<std::int64_t>::max();
+    std::int64_t span = 0;
+    if (__builtin_mul_overflow(minutes, std::int64_t{60}, &span)) return minutes > 0 ? lowest : highest;
+    std::int64_t cutoff = 0;
+    if (__builtin_sub_overflow(now, span, &cutoff)) return span > 0 ? lowest : highest;
+    return cutoff;
+}
+
+}  // namespace sapwell

@@ -1,0 +1,129 @@
+#include "DurableFile.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+namespace sapwell {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool writeAll(int fd, std::string_view bytes, off_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        offset += n;
+    }
+    return true;
+}
+
+// The offset just after the file's last line feed (0 when it has none).
+std::optional<off_t> endOfLastLine(int fd, off_t size) {
+    char buf[4096];
+    off_t pos = size;
+    while (pos > 0) {
+        const off_t start = pos > static_cast<off_t>(sizeof buf) ? pos - static_cast<off_t>(sizeof buf) : 0;
+        const auto len = static_cast<std::size_t>(pos - start);
+        ssize_t n;
+        do n = ::pread(fd, buf, len, start);
+        while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(len)) return std::nullopt;
+        for (std::size_t i = len; i-- > 0;)
+            if (buf[i] == '\n') return start + static_cast<off_t>(i) + 1;
+        pos = start;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void syncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool makeFolders(const fs::path& folder) {
+    fs::path p;
+    for (const auto& part : folder) {
+        p /= part;
+        if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+bool replaceFile(const fs::path& path, std::string_view bytes, bool sync, unsigned newMode) {
+    fs::path tmp = path;
+    tmp += ".tmp";
+    // The new file keeps the permissions the user gave the old one.
+    mode_t mode = static_cast<mode_t>(newMode & 0777);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 0777;
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0) return false;
+    ::fchmod(fd, mode);  // a leftover temporary file keeps its own mode otherwise
+    bool ok = writeAll(fd, bytes, 0) && (!sync || ::fsync(fd) == 0);
+    ok = (::close(fd) == 0) && ok;
+    // The replacement is one rename: a reader or a crash sees the old file or the new one.
+    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    if (sync) syncFolder(path.parent_path());
+    return true;
+}
+
+bool appendLines(const fs::path& path, std::string_view bytes, bool sync) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The folder was removed while running: make it again rather than lose every minute until
+    // the next start.
+    const fs::path folder = path.parent_path();
+    if (fd < 0 && errno == ENOENT && !folder.empty() && makeFolders(folder)) {
+        if (sync) syncFolder(folder.parent_path());
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    }
+    if (fd < 0) return false;
+    bool ok = false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        off_t size = st.st_size;
+        const bool fresh = size == 0;
+        ok = true;
+        // An earlier append cut short leaves a partial last line; appending after it would glue
+        // a good line onto a broken one. Cut back to the last whole line first.
+        if (size > 0) {
+            char last = 0;
+            if (::pread(fd, &last, 1, size - 1) != 1) {
+                ok = false;
+            } else if (last != '\n') {
+                auto keep = endOfLastLine(fd, size);
+                ok = keep && ::ftruncate(fd, *keep) == 0;
+                if (ok) size = *keep;
+            }
+        }
+        if (ok) {
+            // fsync, not fdatasync: an append changes the size, which fdatasync flushes as well,
+            // and macOS declares no fdatasync.
+            ok = writeAll(fd, bytes, size) && (!sync || ::fsync(fd) == 0);
+            // Take back a partial write so the retry does not store some minutes twice.
+            if (!ok) ::ftruncate(fd, size);
+        }
+        if (ok && fresh && sync) syncFolder(path.parent_path());
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace sapwell

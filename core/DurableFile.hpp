@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace sapwell {
+
+// Writing files so that a crash or a full disk never leaves a torn or glued line behind.
+
+// Creates a folder and any missing parents, for the user alone; false when it still is not there.
+bool makeFolders(const std::filesystem::path& folder);
+
+// Makes a new or renamed entry of `folder` durable.
+void syncFolder(const std::filesystem::path& folder);
+
+// Appends whole lines to `path`, creating it (and its folder, should that have been removed) when
+// missing. A partial last line left by an earlier failure is cut off first; a failed write is
+// taken back. With `sync`, the lines are on disk when this returns true.
+bool appendLines(const std::filesystem::path& path, std::string_view bytes, bool sync);
+
+// Replaces `path` by `bytes` in one rename, keeping its permissions (new files get `mode`); a
+// reader or a crash sees the old file or the new one, never a mix. With `sync`, the new file
+// is on disk when this returns true.
+bool replaceFile(const std::filesystem::path& path, std::string_view bytes, bool sync,
+                 unsigned mode = 0644);
+
+}  // namespace sapwell

@@ -1,0 +1,140 @@
+#include "HistoryLine.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "Decimal.hpp"
+#include "Text.hpp"
+
+namespace sapwell {
+
+namespace {
+
+// One piece "name=value" of the items field, split at its last "=" (a name may contain one).
+// Only digits, after an optional "+", may follow that "=", so the value is found by walking back
+// from the end: the first byte that is neither must be the "=". Every item of every line comes
+// through here at start, hence by hand rather than with searches and from_chars.
+std::optional<std::pair<std::string_view, std::uint64_t>> parseItem(std::string_view piece) {
+    const char* const begin = piece.data();
+    const char* const end = begin + piece.size();
+    const char* digits = end;
+    while (digits != begin && static_cast<unsigned char>(digits[-1] - '0') <= 9) --digits;
+    const char* sign = digits;
+    if (sign != begin && sign[-1] == '+') --sign;
+    if (digits == end || sign == begin || sign[-1] != '=') return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char* p = digits; p != end; ++p) {
+        if (__builtin_mul_overflow(value, std::uint64_t{10}, &value) ||
+            __builtin_add_overflow(value, static_cast<std::uint64_t>(*p - '0'), &value))
+            return std::nullopt;
+    }
+    return std::pair{std::string_view(begin, static_cast<std::size_t>(sign - 1 - begin)), value};
+}
+
+// Names arrive cleaned by the sampler; should one slip through with a character that would split
+// its item, field or line, or with bytes that would make its line unreadable, only that name
+// is altered rather than the minute being lost.
+void appendName(std::string& out, std::string_view name) {
+    if (name.find_first_of("\t\n,") == std::string_view::npos && text::isValidUtf8(name)) {
+        out += name;
+        return;
+    }
+    std::string clean = text::repairUtf8(name);
+    std::replace_if(clean.begin(), clean.end(), [](char c) { return c == '\t' || c == '\n' || c == ','; }, '_');
+    out += clean;
+}
+
+}  // namespace
+
+std::string serialize(const Bucket& bucket, Metric metric) {
+    std::string line;
+    line.reserve(48 + bucket.items.size() * 24);
+    appendInt(line, bucket.minute);
+    line += '\t';
+    line += metric.tag();
+    line += '\t';
+    appendFixed(line, bucket.awakeS, 1);
+    line += '\t';
+    bool first = true;
+    for (const auto& [name, value] : bucket.items) {
+        if (!first) line += ',';
+        first = false;
+        appendName(line, name);
+        line += '=';
+        appendInt(line, value);
+    }
+    line += '\t';
+    if (bucket.batPct && bucket.batState) {
+        appendFixed(line, *bucket.batPct, 1);
+        line += ':';
+        line += bucket.batState->tag();
+    } else {
+        line += '-';
+    }
+    line += '\n';
+    return line;
+}
+
+std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
+    // The file is UTF-8; a line that is not stands alone and is skipped alone.
+    if (!text::isValidUtf8(line)) return std::nullopt;
+    // Fields after the fifth are ignored, so only five are cut out.
+    std::string_view fields[5];
+    int count = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        fields[count++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+        if (tab == std::string_view::npos || count == 5) break;
+        start = tab + 1;
+    }
+    if (count < 3) return std::nullopt;
+
+    Bucket bucket;
+    auto minute = parseWhole<std::int64_t>(fields[0]);
+    if (!minute) return std::nullopt;
+    bucket.minute = *minute;
+    auto metric = Metric::from(fields[1]);
+    if (!metric) return std::nullopt;
+    auto awake = parseFinite(fields[2]);
+    if (!awake) return std::nullopt;
+    bucket.awakeS = *awake;
+
+    if (count >= 4) {
+        std::string_view items = fields[3];
+        // Collected as views first: only a line that reads whole becomes a minute.
+        std::vector<MinuteItems::Item> parsed;
+        parsed.reserve(topPerMinute);
+        while (!items.empty()) {
+            const std::size_t comma = items.find(',');
+            const std::string_view piece(items.data(), comma == std::string_view::npos ? items.size() : comma);
+            items.remove_prefix(comma == std::string_view::npos ? items.size() : comma + 1);
+            if (piece.empty()) continue;
+            const auto item = parseItem(piece);
+            if (!item) return std::nullopt;
+            parsed.push_back(*item);
+        }
+        bucket.items = MinuteItems(parsed);
+    }
+
+    if (count == 5 && fields[4] != "-" && !fields[4].empty()) {
+        std::string_view pieces[2];
+        int n = 0;
+        std::string_view rest = fields[4];
+        while (!rest.empty()) {
+            const std::size_t colon = rest.find(':');
+            const std::string_view piece = rest.substr(0, colon);
+            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+            if (piece.empty()) continue;
+            if (n < 2) pieces[n] = piece;
+            ++n;
+        }
+        if (n == 2) {
+            bucket.batPct = parseFinite(pieces[0]);
+            bucket.batState = ChargeState::from(pieces[1]);
+        }
+    }
+    return std::pair{std::move(bucket), *metric};
+}
+
+}  // namespace sapwell

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "Bucket.hpp"
+#include "Metric.hpp"
+
+namespace sapwell {
+
+// One history line with its line feed. The format is read back by earlier and later versions.
+std::string serialize(const Bucket& bucket, Metric metric);
+// One line without its line feed; absent when it does not follow the grammar.
+std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line);
+
+// The first tab-separated field of a line (the whole line without a tab).
+inline std::string_view firstField(std::string_view line) { return line.substr(0, line.find('\t')); }
+
+}  // namespace sapwell
