@@ -186,6 +186,34 @@ constexpr std::array<Row, stringKeyCount> rows{{
     /* period1d */ Row{"1d", "1д", "1 Tag", "1天"},
     /* period1w */ Row{"1w", "1н", "1 Wo.", "1周"},
     /* periodAll */ Row{"All", "Всё", "Alle", "全部"},
+    /* idleAndScreen */ Row{"Idle and screen", "Простой и экран", "Leerlauf und Bildschirm", "空闲与屏幕"},
+    /* drainShared */ Row{
+        "Estimate: the battery's measured drain, shared out by each app's CPU time",
+        "Оценка: измеренный расход батареи, разделённый по времени CPU приложений",
+        "Schätzung: gemessener Akkuverbrauch, nach der CPU-Zeit jeder App aufgeteilt",
+        "估算：实测电池耗电按各应用的 CPU 时间分摊",
+    },
+    /* runtimeMeasured */ Row{
+        "about {t} left at this rate",
+        "осталось около {t} при таком расходе",
+        "noch etwa {t} bei diesem Verbrauch",
+        "按此速率约剩 {t}",
+    },
+    /* onBatteryFor */ Row{
+        "On battery {t}: {p} used",
+        "От батареи {t}: израсходовано {p}",
+        "Im Akkubetrieb {t}: {p} verbraucht",
+        "使用电池 {t}：已用 {p}",
+    },
+    /* lastSleep */ Row{
+        "Last sleep {t}: {p} used, {r}",
+        "Последний сон {t}: израсходовано {p}, {r}",
+        "Letzter Ruhezustand {t}: {p} verbraucht, {r}",
+        "上次睡眠 {t}：已用 {p}，{r}",
+    },
+    /* viewCPU */ Row{"CPU", "CPU", "CPU", "CPU"},
+    /* viewBattery */ Row{"Battery", "Батарея", "Akku", "电池"},
+    /* measure */ Row{"Measure", "Показатель", "Messgröße", "度量"},
 }};
 // clang-format on
 
@@ -197,7 +225,7 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::periodAll) + 1 == stringKeyCount, "every key has a row");
+static_assert(static_cast<std::size_t>(S::measure) + 1 == stringKeyCount, "every key has a row");
 
 // The table column of a language; a corrupt value reads as English rather than out of bounds.
 std::size_t column(Lang lang) {

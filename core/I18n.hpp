@@ -30,7 +30,7 @@ private:
     Value value_;
 };
 
-// The 80 string keys, in table order.
+// The string keys, in table order: the 80 every build shares, then those of battery drain.
 enum class S : std::uint8_t {
     percentPerHour, percentOfBattery, lessThanTenth, watt, milliwatt, wattHour, joule, cpuHours,
     cpuMinutes, cpuSeconds, day, hour, minute, second, metricEnergy, metricCPUTime, now,
@@ -43,9 +43,11 @@ enum class S : std::uint8_t {
     stateCharging, stateACPower, batNoData, unitWatt, unitPctPerHourShort,
     unitCPUSecondsPerMinute, unitMilliwatt, unitMicrowatt, unitWattHour, unitMilliwattHour,
     unitMicrowattHour, period, period1h, period6h, period1d, period1w, periodAll,
+    idleAndScreen, drainShared, runtimeMeasured, onBatteryFor, lastSleep, viewCPU, viewBattery,
+    measure,
 };
 
-inline constexpr std::size_t stringKeyCount = 80;
+inline constexpr std::size_t stringKeyCount = 88;
 
 // Every key in declaration order.
 const std::array<S, stringKeyCount>& allKeys();
