@@ -152,17 +152,19 @@ std::optional<double> fittedIntercept(const std::vector<Point>& points) {
     }
     if (!best) return std::nullopt;
     keepNearest(points, *best, ids, residual, keep);
-    double lo = std::numeric_limits<double>::infinity(), hi = -lo, lowestPower = lo;
-    for (std::size_t k = 0; k < keep; ++k) {
-        const Point& p = points[ids[k]];
-        lo = std::min(lo, p.rate);
-        hi = std::max(hi, p.rate);
-        lowestPower = std::min(lowestPower, p.power);
-    }
+    const auto kept = std::span(ids).first(keep);
+    const auto byRate = [&](std::uint32_t a, std::uint32_t b) { return points[a].rate < points[b].rate; };
+    const auto [lo, hi] = std::minmax_element(kept.begin(), kept.end(), byRate);
     // The minutes the line rests on must span the rates, or the intercept is a guess.
-    if (!(hi - lo >= idleFitMinCpuSpan)) return std::nullopt;
-    // Idle power cannot be negative, nor above what a minute the fit kept actually drew.
-    return std::clamp(best->intercept, 0.0, lowestPower);
+    if (!(points[*hi].rate - points[*lo].rate >= idleFitMinCpuSpan)) return std::nullopt;
+    // Idle power cannot be negative, nor above what the least busy minutes drew. Their median,
+    // not the lowest of them: minute powers scatter, and the lowest of thousands lies far below
+    // the line, so it would pull idle power down the more minutes there are.
+    const auto leastBusy = kept.begin() + static_cast<std::ptrdiff_t>(std::max<std::size_t>(1, keep / 10));
+    std::nth_element(kept.begin(), leastBusy - 1, kept.end(), byRate);
+    std::vector<double> powers;
+    for (auto it = kept.begin(); it != leastBusy; ++it) powers.push_back(points[*it].power);
+    return std::clamp(best->intercept, 0.0, median(powers));
 }
 
 // The idle share of a drain, rounded to the nearest mJ: NaN or negative idle power sets nothing

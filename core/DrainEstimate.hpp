@@ -26,9 +26,9 @@ inline constexpr std::size_t idleFitMinMinutes = 30;
 inline constexpr double idleFitMinCpuSpan = 300;  // ms of CPU per second
 
 // From every minute with a measured drain: the intercept of minute power against minute CPU rate,
-// by least squares that leaves out the worst tenth of residuals, clamped to [0, the lowest power
-// among the minutes it kept]; the 10th percentile of minute power while the minutes are too few
-// or their CPU rates too alike. 0 without any measured minute.
+// by least squares that leaves out the worst tenth of residuals, clamped to [0, the median power
+// of the tenth of the minutes it kept with the lowest CPU rates]; the 10th percentile of minute
+// power while the minutes are too few or their CPU rates too alike. 0 without any measured minute.
 IdlePower idlePower(std::span<const Bucket> minutes);
 
 // One minute's drain shared out, all in mJ. idleMJ + the sum of appMJ == drainMJ exactly.
