@@ -220,8 +220,8 @@ def cmd_estimate(a):
     seconds = sum(s for _, _, s in minutes)
     rows = {name: (figure, share) for name, figure, share in windows[label]}
     if not minutes:
-        for spec in a.workloads:
-            name, cpu_ms = spec.split("=", 1)
+        for workload in a.workloads:
+            name, cpu_ms = workload.split("=", 1)
             print(f"{name}: {cpu_ms} CPU ms by getrusage, {recorded_cpu_ms(a.history, name, a.since)} in the history")
         print(f"estimate: no drain recorded in the menu's \"{label}\" window; its rows: " +
               "; ".join(f"{n} — {f} · {s:g}%" for n, (f, s) in rows.items()))
@@ -229,8 +229,8 @@ def cmd_estimate(a):
     print(f"estimate from the menu's \"{label}\" window: {drain_mj:.0f} mJ recorded over {seconds:.1f} s")
     print(f"{'workload':<12} {'CPU ms':>9} {'recorded':>9} {'truth mJ':>10} {'menu row':>22} {'estimate mJ':>12} {'error':>8}")
     status = 0
-    for spec in a.workloads:
-        name, cpu_ms = spec.split("=", 1)
+    for workload in a.workloads:
+        name, cpu_ms = workload.split("=", 1)
         # The CPU time the history gives it: an error here is the attribution's, not the sharing's.
         cpu = f"{cpu_ms:>9} {recorded_cpu_ms(a.history, name, a.since):>9}"
         expected = a.core_w * float(cpu_ms)  # W x ms = mJ

@@ -161,13 +161,13 @@ drain=0 estimate=0
 "$py" "$here/laptop_figures.py" drain --history "$history" --truth "$tmp/truth.tsv" \
     --since "$since" --until "$until" || drain=$?
 echo
-specs=()
+workloads=()
 for n in "${names[@]}"; do
     [[ -s $tmp/$n.cpu ]] || { echo "workload $n did not report its CPU time" >&2; exit 1; }
-    specs+=("$n=$(cat "$tmp/$n.cpu")")
+    workloads+=("$n=$(cat "$tmp/$n.cpu")")
 done
 "$py" "$here/laptop_figures.py" estimate --menu "$tmp/menu.txt" --history "$history" \
-    --since "$since" --until "$until" --full-wh "$full_wh" "${specs[@]}" || estimate=$?
+    --since "$since" --until "$until" --full-wh "$full_wh" "${workloads[@]}" || estimate=$?
 echo
 echo "sapwell --print-menu:"
 sed 's/^/  /' "$tmp/menu.txt"
