@@ -29,10 +29,6 @@ struct AppOptions {
     double sampleInterval = Sampler::defaultInterval;
 };
 
-// The sampling interval: 15 s, or SAPWELL_TICK_SECONDS (0.05 to 3600) for tests that cannot
-// wait a quarter of a minute per tick.
-double samplingInterval(const Environment& env);
-
 // The application's logic, once for every shell: owns the sampler, the history and the
 // presentation context, runs the sampling loop, builds the menu and answers the chart page.
 class AppController {
