@@ -1,8 +1,6 @@
 #include "AppController.hpp"
 
 #include <algorithm>
-#include <locale>
-#include <sstream>
 #include <utility>
 
 #include "Battery.hpp"
@@ -16,27 +14,12 @@ std::string chartTitle(Metric metric, Lang lang) {
         t(lang, metric == Metric::cpuTime ? S::chartWindowTitleCPU : S::chartWindowTitle));
 }
 
-double samplingInterval(const Environment& env) {
-    const auto value = env.get("SAPWELL_TICK_SECONDS");
-    if (!value || value->empty()) return AppController::defaultInterval;
-    // Through the classic locale rather than from_chars, which Apple's C++ library lacks for
-    // floating point; the process's own locale must not change the decimal point either.
-    std::istringstream in(*value);
-    in.imbue(std::locale::classic());
-    double s = 0;
-    in >> std::noskipws >> s;
-    if (in.fail() || in.peek() != std::char_traits<char>::eof() || !(s >= 0.05 && s <= 3600)) {
-        return AppController::defaultInterval;
-    }
-    return s;
-}
-
 AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
     : seam_(seam),
       shell_(shell),
       options_(std::move(options)),
       units_(Metric::energy, Lang::en) {
-    if (!(options_.sampleInterval > 0)) options_.sampleInterval = defaultInterval;
+    if (!(options_.sampleInterval > 0)) options_.sampleInterval = Sampler::defaultInterval;
     // The status presence exists from here on, with an empty title until launch.
     shell_.setStatusText("");
     const std::int64_t start = now();

@@ -25,22 +25,17 @@ struct AppOptions {
     std::string appPath;  // the program's own location, shown in the tooltip
     // History file; absent means the standard location for the environment.
     std::optional<std::filesystem::path> historyFile;
-    double sampleInterval = 15.0;  // seconds between ticks; also the menu's refresh interval
+    // Seconds between ticks; also the menu's refresh interval.
+    double sampleInterval = Sampler::defaultInterval;
 };
-
-// The sampling interval: 15 s, or SAPWELL_TICK_SECONDS (0.05 to 3600) for tests that cannot
-// wait a quarter of a minute per tick.
-double samplingInterval(const Environment& env);
 
 // The application's logic, once for every shell: owns the sampler, the history and the
 // presentation context, runs the sampling loop, builds the menu and answers the chart page.
 class AppController {
 public:
-    static constexpr double defaultInterval = 15.0;
     static constexpr double timerTolerance = 5.0;
     static constexpr std::int64_t flushCadenceS = 60;
     static constexpr std::int64_t statusWindowMinutes = 5;
-    static constexpr std::int64_t bundleWindowMinutes = 1440;
 
     AppController(Seam& seam, Shell& shell, AppOptions options = {});
     ~AppController();
@@ -73,11 +68,8 @@ public:
     std::string tooltip() const;
 
     const History& history() const { return *history_; }
-    const Sampler& sampler() const { return *sampler_; }
     const Units& units() const { return units_; }
     std::int64_t lastFlush() const { return lastFlush_; }
-    bool menuTimerActive() const { return menuTimer_.has_value(); }
-    bool sampleTimerActive() const { return sampleTimer_.has_value(); }
 
 private:
     std::int64_t now() const;

@@ -9,7 +9,7 @@
 #ifdef __APPLE__
 #include "MenuBarApp.hpp"
 #else
-#include "TerminalShell.hpp"
+#include "TerminalView.hpp"
 #ifdef SAPWELL_GTK_SHELL
 #include "Autostart.hpp"
 #include "TrayModule.hpp"

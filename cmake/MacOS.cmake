@@ -10,11 +10,13 @@ target_compile_options(sapwell_platform PRIVATE ${SAPWELL_OBJCXX_OPTIONS})
 target_link_libraries(sapwell_platform PUBLIC "-framework Foundation" "-framework CoreFoundation"
                                               "-framework IOKit")
 
-file(GLOB SAPWELL_MACOS_SHELL_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/app/macos/*.mm)
-add_library(sapwell_macos STATIC ${SAPWELL_MACOS_SHELL_SOURCES})
+add_library(sapwell_macos STATIC
+  ${PROJECT_SOURCE_DIR}/app/macos/AppDelegate.mm
+  ${PROJECT_SOURCE_DIR}/app/macos/MacShell.mm
+  ${PROJECT_SOURCE_DIR}/app/macos/MenuBarApp.mm)
 target_include_directories(sapwell_macos PUBLIC ${PROJECT_SOURCE_DIR}/app/macos)
 target_compile_options(sapwell_macos PRIVATE ${SAPWELL_OBJCXX_OPTIONS})
-target_link_libraries(sapwell_macos PUBLIC sapwell_app "-framework AppKit" "-framework WebKit"
+target_link_libraries(sapwell_macos PUBLIC sapwell_common "-framework AppKit" "-framework WebKit"
                                     PRIVATE sapwell_warnings)
 
 target_link_libraries(sapwell PRIVATE sapwell_macos)

@@ -2,7 +2,7 @@
 # playwright-core against pages written by the real binary's --dump-chart, and by a small
 # generator for the energy metric that this machine cannot record.
 add_executable(sapwell_pagegen ${CMAKE_CURRENT_SOURCE_DIR}/web/pagegen.cpp)
-target_link_libraries(sapwell_pagegen PRIVATE sapwell_core sapwell_warnings)
+target_link_libraries(sapwell_pagegen PRIVATE sapwell_common sapwell_warnings)
 
 find_program(SAPWELL_NODE node)
 find_program(SAPWELL_NPM npm)

@@ -6,14 +6,8 @@
 
 namespace sapwell {
 
-namespace {
-
-using Factory = ChartView* (*)(ChartView::Receive, bool);
-
-}  // namespace
-
 std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive, bool reportDraw) {
-    static Factory factory = [] () -> Factory {
+    static ChartEntry* const entry = []() -> ChartEntry* {
         std::error_code ec;
         const auto dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
         if (ec) return nullptr;
@@ -23,15 +17,15 @@ std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive, bool report
             GModule* module = g_module_open(file.c_str(), G_MODULE_BIND_LOCAL);
             if (module == nullptr) continue;
             gpointer symbol = nullptr;
-            if (g_module_symbol(module, "sapwell_chart_view_new", &symbol) && symbol != nullptr) {
-                return reinterpret_cast<Factory>(symbol);
+            if (g_module_symbol(module, chartEntryName, &symbol) && symbol != nullptr) {
+                return reinterpret_cast<ChartEntry*>(symbol);
             }
             g_module_close(module);
         }
         return nullptr;
     }();
-    if (factory == nullptr) return nullptr;
-    return std::unique_ptr<ChartView>(factory(std::move(receive), reportDraw));
+    if (entry == nullptr) return nullptr;
+    return std::unique_ptr<ChartView>(entry(std::move(receive), reportDraw));
 }
 
 }  // namespace sapwell

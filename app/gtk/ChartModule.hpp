@@ -18,6 +18,11 @@ public:
     virtual void hide() = 0;
 };
 
+// The chart module's one entry point: makes the window, whose page's messages go to `receive`.
+// Null when it cannot be made; nothing is thrown across it.
+using ChartEntry = ChartView*(ChartView::Receive receive, bool reportDraw) noexcept;
+inline constexpr const char* chartEntryName = "sapwell_chart_view_new";
+
 // Loads the chart module (WebKitGTK and the libraries it brings, tens of megabytes the tray
 // does not need until the chart is opened) and makes the window. Looked for beside the program
 // in the build tree and in its library folder once installed. Null when it cannot be loaded.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace sapwell {
@@ -144,6 +145,11 @@ gboolean ChartWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
 }  // namespace sapwell
 
 extern "C" __attribute__((visibility("default"))) sapwell::ChartView* sapwell_chart_view_new(
-    sapwell::ChartView::Receive receive, bool reportDraw) {
-    return new sapwell::ChartWindow(std::move(receive), reportDraw);
+    sapwell::ChartView::Receive receive, bool reportDraw) noexcept {
+    try {
+        return new sapwell::ChartWindow(std::move(receive), reportDraw);
+    } catch (...) {
+        return nullptr;  // the tray goes on without the chart
+    }
 }
+static_assert(std::is_same_v<decltype(sapwell_chart_view_new), sapwell::ChartEntry>);

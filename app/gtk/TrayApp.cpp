@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <type_traits>
@@ -15,7 +16,7 @@
 #include "AppController.hpp"
 #include "DesktopBus.hpp"
 #include "GtkShell.hpp"
-#include "InstanceLock.hpp"
+#include "ShellLoop.hpp"
 #include "TrayModule.hpp"
 
 namespace sapwell {
@@ -39,12 +40,6 @@ std::string findIconFolder() {
     return {};
 }
 
-gboolean onStopSignal(gpointer data) {
-    auto* controller = *static_cast<AppController**>(data);
-    if (controller) controller->quit();
-    return G_SOURCE_CONTINUE;
-}
-
 struct NoHostCheck {
     GtkShell* shell;
     Lang lang;
@@ -58,8 +53,52 @@ gboolean onNoHostCheck(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-// Lock, signals, sampling loop, termination. Absent (having said so in one line on `err`) when
-// the display cannot be opened, before anything else was done.
+class TrayLoop final : public ShellLoop {
+public:
+    explicit TrayLoop(const Environment& env) : env_(env) {}
+
+    std::unique_ptr<Shell> openShell() override {
+        auto shell = std::make_unique<GtkShell>(env_, findIconFolder(),
+                                                env_.get("SAPWELL_REPORT_DRAW").has_value());
+        shell_ = shell.get();
+        return shell;
+    }
+
+    void run(AppController& controller) override {
+        shell_->attach(controller);
+        controller_ = &controller;
+        controller.launch();
+
+        // Some desktops show no indicators at all; say once how to see the figures there.
+        NoHostCheck check{shell_, controller.units().lang};
+        check.source = g_timeout_add_seconds(noHostCheckS, onNoHostCheck, &check);
+
+        shell_->run();
+        if (check.source != 0) g_source_remove(check.source);
+        // Replies still queued (the host's "Quit" click itself) go out before the process does.
+        if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+            g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+            g_object_unref(bus);
+        }
+    }
+
+    void close() override { controller_ = nullptr; }
+
+    // A stop request: the run's controller ends the loop, if there is one yet.
+    static gboolean onStopSignal(gpointer self) {
+        if (auto* controller = static_cast<TrayLoop*>(self)->controller_) controller->quit();
+        return G_SOURCE_CONTINUE;
+    }
+
+private:
+    const Environment& env_;
+    GtkShell* shell_ = nullptr;
+    AppController* controller_ = nullptr;
+};
+
+// The application as a tray indicator: runApp with the GTK shell on GLib's main loop, which also
+// takes the stop signals. Absent (having said so in one line on `err`) when the display cannot be
+// opened, before anything else was done.
 std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostream& err) {
     // Blocked while GTK starts: helper threads it may start inherit the mask, so a stop
     // request never lands on one of them with its default action. Should the terminal view
@@ -81,51 +120,19 @@ std::optional<int> runTrayApp(Seam& seam, const std::string& appPath, std::ostre
     }
     // Taken before the lock and the history: a stop request during start-up then waits for the
     // loop and ends the run cleanly instead of killing the process half-way.
-    AppController* controllerRef = nullptr;
+    TrayLoop tray(seam.env);
     guint signalSources[3] = {};
     int n = 0;
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
-        signalSources[n++] = g_unix_signal_add(signo, onStopSignal, &controllerRef);
+        signalSources[n++] = g_unix_signal_add(signo, TrayLoop::onStopSignal, &tray);
     }
     pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
-    auto dropSignals = [&] {
-        for (guint id : signalSources) g_source_remove(id);
-    };
     // A reader that goes away must not kill the process before the last flush.
     signal(SIGPIPE, SIG_IGN);
 
-    const auto historyFile = History::dataFile(seam.env);
-    InstanceLock lock;
-    if (!lockForRun(lock, historyFile, err)) {
-        dropSignals();
-        return 1;
-    }
-
-    GtkShell shell(seam.env, findIconFolder(), seam.env.get("SAPWELL_REPORT_DRAW").has_value());
-    AppOptions options;
-    options.appPath = appPath;
-    options.historyFile = historyFile;
-    options.sampleInterval = samplingInterval(seam.env);
-    AppController controller(seam, shell, options);
-    shell.attach(controller);
-    controllerRef = &controller;
-    controller.launch();
-
-    // Some desktops show no indicators at all; say once how to see the figures there.
-    NoHostCheck check{&shell, controller.units().lang};
-    check.source = g_timeout_add_seconds(noHostCheckS, onNoHostCheck, &check);
-
-    shell.run();
-    if (check.source != 0) g_source_remove(check.source);
-    // Replies still queued (the host's "Quit" click itself) go out before the process does.
-    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-        g_dbus_connection_flush_sync(bus, nullptr, nullptr);
-        g_object_unref(bus);
-    }
-    controller.terminate();
-    controllerRef = nullptr;
-    dropSignals();
-    return 0;
+    const int status = runApp(seam, appPath, err, tray);
+    for (guint id : signalSources) g_source_remove(id);
+    return status;
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ TrayEntry* loadTrayEntry(std::string& why) {
         }
         if (void* symbol = dlsym(module, trayEntryName)) return reinterpret_cast<TrayEntry*>(symbol);
         why = file.string() + " has no " + trayEntryName;
-        dlclose(module);
+        // Not closed either: what it brought may have started threads on loading (WebKit's
+        // JavaScript engine does), which would crash once their code was unloaded.
     }
     return nullptr;
 }

@@ -5,18 +5,16 @@
 #import <AppKit/AppKit.h>
 #import <WebKit/WebKit.h>
 
-#include <filesystem>
-#include <string>
-
 #include "MacShell.hpp"
-#include "Seam.hpp"
 
-// The application's delegate: owns the controller and the shell for the life of the process and
-// passes AppKit's and WebKit's events to the controller, all on the main thread.
+namespace sapwell {
+class AppController;
+}
+
+// The application's delegate: the target of the shell's events, which it passes to the
+// controller, all on the main thread. Both live as long as the process.
 @interface SapwellAppDelegate
     : NSObject <NSApplicationDelegate, SapwellMenuActions, NSMenuDelegate, WKScriptMessageHandler>
-// Creates the status item, then the controller (metric, sampler, history, presentation).
-- (instancetype)initWithSeam:(sapwell::Seam&)seam
-                     appPath:(const std::string&)appPath
-                 historyFile:(const std::filesystem::path&)historyFile;
+// Events go to this controller, made over `shell`, from now on.
+- (void)attachShell:(sapwell::MacShell&)shell controller:(sapwell::AppController&)controller;
 @end

@@ -1,7 +1,5 @@
 #include "AppDelegate.hpp"
 
-#include <memory>
-
 #include "AppController.hpp"
 
 #if !__has_feature(objc_arc)
@@ -20,28 +18,13 @@ sapwell::MessageBody messageBody(id body) {
 }  // namespace
 
 @implementation SapwellAppDelegate {
-    std::unique_ptr<sapwell::MacShell> _shell;
-    std::unique_ptr<sapwell::AppController> _controller;
+    sapwell::MacShell* _shell;
+    sapwell::AppController* _controller;
 }
 
-- (instancetype)initWithSeam:(sapwell::Seam&)seam
-                     appPath:(const std::string&)appPath
-                 historyFile:(const std::filesystem::path&)historyFile {
-    self = [super init];
-    if (self != nil) {
-        _shell = std::make_unique<sapwell::MacShell>(self);
-        sapwell::AppOptions options;
-        options.appPath = appPath;
-        options.historyFile = historyFile;
-        _controller = std::make_unique<sapwell::AppController>(seam, *_shell, options);
-    }
-    return self;
-}
-
-- (void)dealloc {
-    // The controller cancels its timers through the shell, so it goes first.
-    _controller.reset();
-    _shell.reset();
+- (void)attachShell:(sapwell::MacShell&)shell controller:(sapwell::AppController&)controller {
+    _shell = &shell;
+    _controller = &controller;
 }
 
 // MARK: NSApplicationDelegate

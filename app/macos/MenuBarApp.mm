@@ -3,11 +3,12 @@
 #import <AppKit/AppKit.h>
 
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "AppDelegate.hpp"
-#include "History.hpp"
-#include "InstanceLock.hpp"
+#include "MacShell.hpp"
+#include "ShellLoop.hpp"
 
 #if !__has_feature(objc_arc)
 #error "This file needs automatic reference counting (-fobjc-arc)."
@@ -31,36 +32,37 @@ std::string appPath(int argc, char** argv) {
 // holds its delegate weakly).
 SapwellAppDelegate* delegate = nil;
 
+// AppKit's run loop. It does not return: the application ends the process once its delegate has
+// terminated the controller (applicationWillTerminate:).
+class MenuBarLoop final : public ShellLoop {
+public:
+    std::unique_ptr<Shell> openShell() override {
+        // No Dock icon, no main menu: the status item is the whole surface.
+        [NSApplication.sharedApplication setActivationPolicy:NSApplicationActivationPolicyAccessory];
+        delegate = [[SapwellAppDelegate alloc] init];
+        auto shell = std::make_unique<MacShell>(delegate);
+        shell_ = shell.get();
+        return shell;
+    }
+
+    void run(AppController& controller) override {
+        [delegate attachShell:*shell_ controller:controller];
+        NSApplication* app = NSApplication.sharedApplication;
+        app.delegate = delegate;
+        [app run];
+    }
+
+private:
+    MacShell* shell_ = nullptr;
+};
+
 }  // namespace
 
 int runMenuBarApp(Seam& seam, int argc, char** argv) {
     @autoreleasepool {
-        const auto historyFile = History::dataFile(seam.env);
-        // One writer per history: a second copy would append every minute twice.
-        static InstanceLock lock;
-        std::string reason;
-        const auto lockFile = InstanceLock::besideHistory(historyFile);
-        switch (lock.acquire(lockFile, reason)) {
-        case InstanceLock::Result::acquired: break;
-        case InstanceLock::Result::heldElsewhere:
-            std::cerr << "Sapwell is already running\n";
-            return 1;
-        case InstanceLock::Result::unavailable:
-            // The history cannot be written there either; the figures are still worth showing.
-            std::cerr << "Sapwell: cannot lock " << lockFile.string() << ": " << reason << "\n";
-            break;
-        }
-
-        NSApplication* app = NSApplication.sharedApplication;
-        // No Dock icon, no main menu: the status item is the whole surface.
-        [app setActivationPolicy:NSApplicationActivationPolicyAccessory];
-        delegate = [[SapwellAppDelegate alloc] initWithSeam:seam
-                                                    appPath:appPath(argc, argv)
-                                                historyFile:historyFile];
-        app.delegate = delegate;
-        [app run];
+        MenuBarLoop loop;
+        return runApp(seam, appPath(argc, argv), std::cerr, loop);
     }
-    return 0;
 }
 
 }  // namespace sapwell

@@ -7,13 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ostream>
 #include <vector>
 
 #include "AppController.hpp"
 #include "ChartDump.hpp"
-#include "History.hpp"
-#include "InstanceLock.hpp"
 #include "MenuText.hpp"
 
 namespace sapwell {
@@ -254,51 +251,6 @@ bool TerminalShell::writeOut(const std::string& bytes) {
         }
     }
     return true;
-}
-
-int runTerminalView(Seam& seam, const std::string& appPath, std::ostream& err) {
-    EventLoop loop;
-    TerminalShell* shellRef = nullptr;
-    AppController* controllerRef = nullptr;
-    // Taken first: a stop request during start-up then waits in the queue and ends the run
-    // cleanly once the loop is up, instead of killing the process half-way.
-    loop.handleSignals({SIGTERM, SIGINT, SIGHUP, SIGWINCH, SIGCONT, SIGTSTP}, [&](int signo) {
-        if (signo == SIGWINCH || signo == SIGCONT) {
-            if (shellRef) shellRef->refreshTerminal();
-        } else if (signo == SIGTSTP) {
-            if (shellRef) {
-                shellRef->suspend();
-            } else {
-                kill(getpid(), SIGSTOP);
-            }
-        } else if (controllerRef) {
-            controllerRef->quit();
-        } else {
-            loop.stop();
-        }
-    });
-    // A reader that goes away must not kill the process before the last flush.
-    signal(SIGPIPE, SIG_IGN);
-
-    const auto historyFile = History::dataFile(seam.env);
-    InstanceLock lock;
-    if (!lockForRun(lock, historyFile, err)) return 1;
-
-    TerminalShell shell(loop, seam.env, STDIN_FILENO, STDOUT_FILENO);
-    AppOptions options;
-    options.appPath = appPath;
-    options.historyFile = historyFile;
-    options.sampleInterval = samplingInterval(seam.env);
-    AppController controller(seam, shell, options);
-    shellRef = &shell;
-    controllerRef = &controller;
-    shell.attach(controller);
-    shell.start();
-    controller.launch();
-    loop.run();
-    controller.terminate();
-    shell.finish();
-    return 0;
 }
 
 }  // namespace sapwell

@@ -3,7 +3,6 @@
 #include <termios.h>
 
 #include <filesystem>
-#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -83,9 +82,5 @@ private:
     std::optional<std::filesystem::path> chartPath_;
     std::string chartError_;
 };
-
-// The running application with the terminal view: lock, signals, sampling loop, termination.
-// Returns the exit status.
-int runTerminalView(Seam& seam, const std::string& appPath, std::ostream& err);
 
 }  // namespace sapwell

@@ -1,0 +1,53 @@
+#include "ShellLoop.hpp"
+
+#include <locale>
+#include <sstream>
+
+#include "AppController.hpp"
+#include "History.hpp"
+#include "InstanceLock.hpp"
+
+namespace sapwell {
+
+namespace {
+
+// The sampling interval: 15 s, or SAPWELL_TICK_SECONDS (0.05 to 3600) for tests that cannot
+// wait a quarter of a minute per tick.
+double samplingInterval(const Environment& env) {
+    const auto value = env.get("SAPWELL_TICK_SECONDS");
+    if (!value || value->empty()) return Sampler::defaultInterval;
+    // Through the classic locale rather than from_chars, which Apple's C++ library lacks for
+    // floating point; the process's own locale must not change the decimal point either.
+    std::istringstream in(*value);
+    in.imbue(std::locale::classic());
+    double s = 0;
+    in >> std::noskipws >> s;
+    if (in.fail() || in.peek() != std::char_traits<char>::eof() || !(s >= 0.05 && s <= 3600)) {
+        return Sampler::defaultInterval;
+    }
+    return s;
+}
+
+}  // namespace
+
+int runApp(Seam& seam, const std::string& appPath, std::ostream& err, ShellLoop& loop) {
+    // One writer per history: a second copy would append every minute twice.
+    const auto historyFile = History::dataFile(seam.env);
+    InstanceLock lock;
+    if (!lockForRun(lock, historyFile, err)) return 1;
+
+    // Declared in this order so the controller, which cancels its timers through the shell, goes
+    // first, and the lock last.
+    const std::unique_ptr<Shell> shell = loop.openShell();
+    AppOptions options;
+    options.appPath = appPath;
+    options.historyFile = historyFile;
+    options.sampleInterval = samplingInterval(seam.env);
+    AppController controller(seam, *shell, options);
+    loop.run(controller);
+    controller.terminate();
+    loop.close();
+    return 0;
+}
+
+}  // namespace sapwell
