@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <optional>
 
+#include "RetryOnInterrupt.hpp"
+
 namespace sapwell {
 
 namespace fs = std::filesystem;
@@ -15,12 +17,9 @@ namespace {
 
 bool writeAll(int fd, std::string_view bytes, off_t offset) {
     while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
+        const ssize_t n =
+            retryOnInterrupt([&] { return ::pwrite(fd, bytes.data(), bytes.size(), offset); });
+        if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
         offset += n;
     }
@@ -34,9 +33,7 @@ std::optional<off_t> endOfLastLine(int fd, off_t size) {
     while (pos > 0) {
         const off_t start = pos > static_cast<off_t>(sizeof buf) ? pos - static_cast<off_t>(sizeof buf) : 0;
         const auto len = static_cast<std::size_t>(pos - start);
-        ssize_t n;
-        do n = ::pread(fd, buf, len, start);
-        while (n < 0 && errno == EINTR);
+        const ssize_t n = retryOnInterrupt([&] { return ::pread(fd, buf, len, start); });
         if (n != static_cast<ssize_t>(len)) return std::nullopt;
         for (std::size_t i = len; i-- > 0;)
             if (buf[i] == '\n') return start + static_cast<off_t>(i) + 1;

@@ -15,6 +15,7 @@
 #include "History.hpp"
 #include "InstanceLock.hpp"
 #include "MenuText.hpp"
+#include "RetryOnInterrupt.hpp"
 
 namespace sapwell {
 
@@ -241,11 +242,10 @@ void TerminalShell::printBlock() {
 bool TerminalShell::writeOut(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = write(outFd_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n =
+            retryOnInterrupt([&] { return write(outFd_, bytes.data() + done, bytes.size() - done); });
         if (n > 0) {
             done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
         } else if (n < 0 && errno == EAGAIN) {
             pollfd p{outFd_, POLLOUT, 0};
             poll(&p, 1, 1000);
