@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <optional>
+#include <string>
 
 #include "RetryOnInterrupt.hpp"
 
@@ -61,21 +62,32 @@ bool makeFolders(const fs::path& folder) {
 }
 
 bool replaceFile(const fs::path& path, std::string_view bytes, bool sync, unsigned newMode) {
-    fs::path tmp = path;
-    tmp += ".tmp";
-    // The new file keeps the permissions the user gave the old one.
+    // The new file keeps the permissions the user gave the old one; a link, or a file of
+    // someone else's, lends it none.
     mode_t mode = static_cast<mode_t>(newMode & 0777);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 0777;
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+        mode = st.st_mode & 0777;
+    // Made exclusively under a name of its own, so nothing planted in a shared folder is
+    // followed or overwritten and two writers never write into one temporary file.
+    std::string tmp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
-    ::fchmod(fd, mode);  // a leftover temporary file keeps its own mode otherwise
+    ::fchmod(fd, mode);
     bool ok = writeAll(fd, bytes, 0) && (!sync || ::fsync(fd) == 0);
-    ok = (::close(fd) == 0) && ok;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     // The replacement is one rename: a reader or a crash sees the old file or the new one.
-    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
         ::unlink(tmp.c_str());
+        errno = error;
         return false;
     }
     if (sync) syncFolder(path.parent_path());
