@@ -1,11 +1,10 @@
 #include "AppController.hpp"
 
 #include <algorithm>
-#include <locale>
-#include <sstream>
 #include <utility>
 
 #include "Battery.hpp"
+#include "Decimal.hpp"
 #include "StoredView.hpp"
 #include "I18n.hpp"
 
@@ -19,16 +18,10 @@ std::string chartTitle(Metric metric, Lang lang) {
 double samplingInterval(const Environment& env) {
     const auto value = env.get("SAPWELL_TICK_SECONDS");
     if (!value || value->empty()) return AppController::defaultInterval;
-    // Through the classic locale rather than from_chars, which Apple's C++ library lacks for
-    // floating point; the process's own locale must not change the decimal point either.
-    std::istringstream in(*value);
-    in.imbue(std::locale::classic());
-    double s = 0;
-    in >> std::noskipws >> s;
-    if (in.fail() || in.peek() != std::char_traits<char>::eof() || !(s >= 0.05 && s <= 3600)) {
-        return AppController::defaultInterval;
-    }
-    return s;
+    // The process's own locale must not change the decimal point.
+    const auto s = parseFinite(*value);
+    if (!s || !(*s >= 0.05 && *s <= 3600)) return AppController::defaultInterval;
+    return *s;
 }
 
 AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
