@@ -3,7 +3,6 @@
 #include <utf8proc.h>
 
 #include <ostream>
-#include <vector>
 
 #include "AppController.hpp"
 #include "Battery.hpp"
@@ -31,36 +30,16 @@ void forEachCodepoint(std::string_view text, F each) {
         each(static_cast<utf8proc_int32_t>(text::nextScalar(text, pos)));
 }
 
-struct Grapheme {
-    std::string bytes;
+// Terminal columns of one grapheme cluster: as wide as its base character (the first that has
+// a width), or two when it asks for emoji presentation.
+std::size_t clusterColumns(std::string_view cluster) {
     int width = 0;
-};
-
-std::vector<Grapheme> graphemes(std::string_view text) {
-    std::vector<Grapheme> out;
-    utf8proc_int32_t state = 0;
-    utf8proc_int32_t prev = -1;
-    bool emojiPresentation = false;
-    auto finish = [&] {
-        if (!out.empty() && emojiPresentation) out.back().width = 2;
-        emojiPresentation = false;
-    };
-    forEachCodepoint(text, [&](utf8proc_int32_t cp) {
-        if (isControl(cp)) cp = 0xFFFD;
-        if (prev < 0 || utf8proc_grapheme_break_stateful(prev, cp, &state)) {
-            finish();
-            out.push_back({});
-            // The cluster is as wide as its base character.
-            out.back().width = std::max(0, utf8proc_charwidth(cp));
-        } else if (out.back().width == 0) {
-            out.back().width = std::max(0, utf8proc_charwidth(cp));
-        }
-        if (cp == 0xFE0F) emojiPresentation = true;
-        text::appendScalar(out.back().bytes, static_cast<char32_t>(cp));
-        prev = cp;
-    });
-    finish();
-    return out;
+    for (std::size_t pos = 0; pos < cluster.size();) {
+        const char32_t cp = text::nextScalar(cluster, pos);
+        if (cp == U'\uFE0F') return 2;
+        if (width == 0) width = std::max(0, utf8proc_charwidth(static_cast<utf8proc_int32_t>(cp)));
+    }
+    return static_cast<std::size_t>(width);
 }
 
 }  // namespace
@@ -88,29 +67,9 @@ std::string terminalSafe(std::string_view text) {
     return out;
 }
 
-int displayWidth(std::string_view text) {
-    int width = 0;
-    for (const auto& g : graphemes(text)) width += g.width;
-    return width;
-}
-
 std::string cutToWidth(std::string_view text, int columns) {
     if (columns <= 0) return {};
-    const auto parts = graphemes(text);
-    int width = 0;
-    for (const auto& g : parts) width += g.width;
-    std::string out;
-    if (width <= columns) {
-        for (const auto& g : parts) out += g.bytes;
-        return out;
-    }
-    int used = 0;
-    for (const auto& g : parts) {
-        if (used + g.width > columns - 1) break;
-        out += g.bytes;
-        used += g.width;
-    }
-    return out + "\u2026";
+    return text::cutWithEllipsis(terminalSafe(text), static_cast<std::size_t>(columns), clusterColumns);
 }
 
 int runPrintMenu(Seam& seam, std::ostream& out) {

@@ -17,10 +17,8 @@ std::string menuText(const MenuEntries& entries);
 // by U+FFFD, so a process name cannot send escape sequences to the terminal.
 std::string terminalSafe(std::string_view text);
 
-// Terminal columns the text takes, counted per grapheme cluster (wide characters count 2).
-int displayWidth(std::string_view text);
-// The text cut to at most `columns` columns between whole grapheme clusters; a cut line ends
-// in "…".
+// The text made terminal-safe and cut to at most `columns` terminal columns between whole
+// grapheme clusters (wide characters take 2); a cut line ends in "…".
 std::string cutToWidth(std::string_view text, int columns);
 
 // "--print-menu": the menu built from the history on disk, read only, without sampling or

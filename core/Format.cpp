@@ -141,8 +141,8 @@ std::string duration(double seconds, Lang lang) {
 std::string shortName(std::string_view name, int max) {
     const std::size_t limit = max < 1 ? 1 : static_cast<std::size_t>(max);
     // A cluster is at least one byte, so a short byte string needs no counting.
-    if (name.size() <= limit || text::graphemeCount(name) <= limit) return std::string(name);
-    return text::graphemePrefix(name, limit - 1) + "…";
+    if (name.size() <= limit) return std::string(name);
+    return text::cutWithEllipsis(name, limit, [](std::string_view) -> std::size_t { return 1; });
 }
 
 }  // namespace sapwell
