@@ -63,7 +63,7 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     app->terminate(), app->terminate();  // long before any flush; the second writes nothing
     app.reset();
     start();
-    const auto buckets = app->history().allBuckets();
+    const auto buckets = app->history().buckets();
     ASSERT_EQ(buckets.size(), 2u);
     EXPECT_EQ(buckets[0].batState, ChargeState::discharging);  // closed before the new reading
     EXPECT_EQ(buckets[1].batState, ChargeState::charging);
@@ -83,7 +83,7 @@ TEST_F(AppControllerTest, TickAfterALongStopClosesTheMinuteAndAddsNothing) {
         {75, 1500, 15, 1}, {15, 1800, 30, 1}, {60, 2100, 90, 2}};
     for (const auto& [gap, total, awakeTotal, closed] : steps) {
         tick(300, gap);
-        EXPECT_EQ(std::tuple(mailTotal(), awake(), app->history().allBuckets().size()),
+        EXPECT_EQ(std::tuple(mailTotal(), awake(), app->history().buckets().size()),
                   std::tuple(total, awakeTotal, closed)) << gap;
     }
 }
