@@ -28,10 +28,6 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-std::filesystem::path tempFolder(const Environment& env) {
-    return env.tempFolder();
-}
-
 std::optional<std::filesystem::path> writeChartPage(const std::string& page,
                                                     const std::filesystem::path& folder,
                                                     std::string& error) {
@@ -54,7 +50,7 @@ int runChartDump(Seam& seam, std::ostream& out, std::ostream& err) {
 
         // The printed path is used by other programs: make it absolute even for a relative
         // TMPDIR. Not normalised: ".." after a symbolic link must keep its meaning.
-        std::filesystem::path folder = tempFolder(seam.env);
+        std::filesystem::path folder = seam.env.tempFolder();
         std::error_code ec;
         if (auto abs = std::filesystem::absolute(folder, ec); !ec) folder = std::move(abs);
         target = folder / pageFileName;

@@ -123,7 +123,7 @@ void GtkShell::loadChart(const std::string& html) {
     // Without the chart module, the page still shows in the default browser (without the
     // reveal, which needs the window's message channel).
     std::string error;
-    if (const auto page = writeChartPage(html, tempFolder(env_), error)) {
+    if (const auto page = writeChartPage(html, env_.tempFolder(), error)) {
         const std::unique_ptr<gchar, decltype(&g_free)> uri(
             g_filename_to_uri(page->c_str(), nullptr, nullptr), g_free);
         if (uri) g_app_info_launch_default_for_uri_async(uri.get(), nullptr, nullptr, nullptr,

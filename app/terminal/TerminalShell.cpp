@@ -128,7 +128,7 @@ void TerminalShell::cancelTimer(TimerId id) { loop_.cancel(id); }
 
 void TerminalShell::loadChart(const std::string& html) {
     chartError_.clear();
-    chartPath_ = writeChartPage(html, tempFolder(env_), chartError_);
+    chartPath_ = writeChartPage(html, env_.tempFolder(), chartError_);
 }
 
 void TerminalShell::showChart(const std::string& title) {
