@@ -116,17 +116,13 @@ MenuEntries AppController::rebuildMenu() {
 void AppController::perform(const MenuEntry& entry) {
     switch (entry.action) {
     case MenuEntry::Action::revealApp:
-        if (entry.bundlePath) revealApp(*entry.bundlePath);
+        if (entry.bundlePath) shell_.reveal(*entry.bundlePath);
         break;
-    case MenuEntry::Action::showChart: showChart(); break;
+    case MenuEntry::Action::showChart: openChart(); break;
     case MenuEntry::Action::quit: quit(); break;
     case MenuEntry::Action::none: break;
     }
 }
-
-void AppController::revealApp(const std::string& path) { shell_.reveal(path); }
-
-void AppController::showChart() { openChart(); }
 
 void AppController::openChart() {
     const std::int64_t t = now();

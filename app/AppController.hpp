@@ -63,8 +63,6 @@ public:
     // The user chose an entry.
     void perform(const MenuEntry& entry);
 
-    void revealApp(const std::string& path);
-    void showChart();
     void openChart();
     void quit();
     // A message posted by the chart page.

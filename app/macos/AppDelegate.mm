@@ -85,12 +85,12 @@ sapwell::MessageBody messageBody(id body) {
 - (void)revealApp:(NSMenuItem*)sender {
     NSAssert(NSThread.isMainThread, @"menu actions run on the main thread");
     id path = sender.representedObject;
-    if ([path isKindOfClass:[NSString class]]) _controller->revealApp(sapwell::fromNSString(path));
+    if ([path isKindOfClass:[NSString class]]) _shell->reveal(sapwell::fromNSString(path));
 }
 
 - (void)showChart {
     NSAssert(NSThread.isMainThread, @"menu actions run on the main thread");
-    _controller->showChart();
+    _controller->openChart();
 }
 
 - (void)quit {

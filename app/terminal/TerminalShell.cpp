@@ -169,7 +169,7 @@ void TerminalShell::onInput() {
             controller_->quit();
             return;
         }
-        if (c == 'g' || c == 'G') controller_->showChart();
+        if (c == 'g' || c == 'G') controller_->openChart();
         if (c == '\x0c') redraw();  // Ctrl-L
     }
 }
