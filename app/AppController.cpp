@@ -138,16 +138,14 @@ void AppController::openChart() {
 
 void AppController::quit() { shell_.quit(); }
 
-void AppController::receive(const MessageBody& body) {
-    const auto* text = std::get_if<std::string>(&body);
-    if (!text) return;
-    if (*text == "close") {
+void AppController::receive(const std::string& message) {
+    if (message == "close") {
         if (chartShown_) shell_.hideChart();
         return;
     }
     // The page only ever sends paths from the bundle map it was given; anything else did not
     // come from that page and is not handed to the file manager.
-    if (pagePaths_.count(*text)) shell_.reveal(*text);
+    if (pagePaths_.count(message)) shell_.reveal(message);
 }
 
 std::string AppController::tooltip() const {

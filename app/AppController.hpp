@@ -65,8 +65,8 @@ public:
 
     void openChart();
     void quit();
-    // A message posted by the chart page.
-    void receive(const MessageBody& body);
+    // A message posted by the chart page; a shell passes on text only, the page's one kind.
+    void receive(const std::string& message);
 
     std::string tooltip() const;
 

@@ -110,8 +110,8 @@ void GtkShell::cancelTimer(TimerId id) { g_source_remove(static_cast<guint>(id))
 void GtkShell::loadChart(const std::string& html) {
     if (!chart_ && !chartUnavailable_) {
         chart_ = loadChartView(
-            [this](const MessageBody& body) {
-                if (controller_) controller_->receive(body);
+            [this](const std::string& message) {
+                if (controller_) controller_->receive(message);
             },
             reportDraw_);
         chartUnavailable_ = !chart_;

@@ -1,6 +1,8 @@
 #include "AppDelegate.hpp"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "AppController.hpp"
 
@@ -10,11 +12,10 @@
 
 namespace {
 
-// What the page posted; only strings mean something to the controller.
-sapwell::MessageBody messageBody(id body) {
-    if ([body isKindOfClass:[NSString class]]) return sapwell::fromNSString(body);
-    if ([body isKindOfClass:[NSNumber class]]) return [body doubleValue];
-    return sapwell::OtherMessage{};
+// The text the page posted; absent for anything else, which the page never sends.
+std::optional<std::string> messageText(id body) {
+    if (![body isKindOfClass:[NSString class]]) return std::nullopt;
+    return sapwell::fromNSString(body);
 }
 
 }  // namespace
@@ -104,7 +105,7 @@ sapwell::MessageBody messageBody(id body) {
       didReceiveScriptMessage:(WKScriptMessage*)message {
     NSAssert(NSThread.isMainThread, @"WebKit delivers script messages on the main thread");
     (void)userContentController;
-    _controller->receive(messageBody(message.body));
+    if (auto text = messageText(message.body)) _controller->receive(*text);
 }
 
 @end

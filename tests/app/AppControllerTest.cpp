@@ -8,8 +8,6 @@
 namespace sapwell {
 namespace {
 
-using namespace std::string_literals;
-
 PropertyMap onBattery(double pct, bool charging = false) {
     return {{"DesignCapacity", 5000.0}, {"Voltage", 11400.0},         {"CurrentCapacity", pct},
             {"MaxCapacity", 100.0},     {"ExternalConnected", charging}, {"IsCharging", charging}};
@@ -118,9 +116,8 @@ TEST_F(AppControllerTest, MenuRefreshTimerAndRevealingOnlyKnownBundles) {
     EXPECT_EQ(menu.at(2).tooltip, "Linux system process \u2014 no separate app");
     app->perform(menu[1]), app->perform(menu[2]);  // only Mail has a bundle
     app->openChart();
-    for (const MessageBody& body : std::vector<MessageBody>{"close"s, "/opt/Mail.app"s,
-             "/etc/passwd"s, 42.0, "/opt/Mail.app/../../etc"s, OtherMessage{}})
-        app->receive(body);
+    for (const auto* message : {"close", "/opt/Mail.app", "/etc/passwd", "/opt/Mail.app/../../etc"})
+        app->receive(message);
     EXPECT_EQ(shell.hides, 1);
     EXPECT_EQ(shell.revealed, std::vector<std::string>(2, "/opt/Mail.app"));  // row, then page
     app.reset();
