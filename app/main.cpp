@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "ChartDump.hpp"
-#include "MenuText.hpp"
+#include "PrintMenu.hpp"
 #include "System.hpp"
 #ifdef __APPLE__
 #include "MenuBarApp.hpp"

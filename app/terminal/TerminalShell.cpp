@@ -12,10 +12,12 @@
 
 #include "AppController.hpp"
 #include "ChartDump.hpp"
+#include "DisplayWidth.hpp"
 #include "History.hpp"
 #include "InstanceLock.hpp"
 #include "MenuText.hpp"
 #include "RetryOnInterrupt.hpp"
+#include "TerminalSafe.hpp"
 
 namespace sapwell {
 
