@@ -39,7 +39,6 @@ public:
     static constexpr double defaultInterval = 15.0;
     static constexpr double timerTolerance = 5.0;
     static constexpr std::int64_t flushCadenceS = 60;
-    static constexpr std::int64_t statusWindowMinutes = 5;
     static constexpr std::int64_t bundleWindowMinutes = 1440;
 
     AppController(Seam& seam, Shell& shell, AppOptions options = {});
