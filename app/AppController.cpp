@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Battery.hpp"
+#include "Decimal.hpp"
 #include "StoredView.hpp"
 #include "I18n.hpp"
 
@@ -106,17 +107,13 @@ MenuEntries AppController::rebuildMenu() {
 void AppController::perform(const MenuEntry& entry) {
     switch (entry.action) {
     case MenuEntry::Action::revealApp:
-        if (entry.bundlePath) revealApp(*entry.bundlePath);
+        if (entry.bundlePath) shell_.reveal(*entry.bundlePath);
         break;
-    case MenuEntry::Action::showChart: showChart(); break;
+    case MenuEntry::Action::showChart: openChart(); break;
     case MenuEntry::Action::quit: quit(); break;
     case MenuEntry::Action::none: break;
     }
 }
-
-void AppController::revealApp(const std::string& path) { shell_.reveal(path); }
-
-void AppController::showChart() { openChart(); }
 
 void AppController::openChart() {
     const std::int64_t t = now();
@@ -132,16 +129,14 @@ void AppController::openChart() {
 
 void AppController::quit() { shell_.quit(); }
 
-void AppController::receive(const MessageBody& body) {
-    const auto* text = std::get_if<std::string>(&body);
-    if (!text) return;
-    if (*text == "close") {
+void AppController::receive(const std::string& message) {
+    if (message == "close") {
         if (chartShown_) shell_.hideChart();
         return;
     }
     // The page only ever sends paths from the bundle map it was given; anything else did not
     // come from that page and is not handed to the file manager.
-    if (pagePaths_.count(*text)) shell_.reveal(*text);
+    if (pagePaths_.count(message)) shell_.reveal(message);
 }
 
 std::string AppController::tooltip() const {

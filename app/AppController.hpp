@@ -35,7 +35,6 @@ class AppController {
 public:
     static constexpr double timerTolerance = 5.0;
     static constexpr std::int64_t flushCadenceS = 60;
-    static constexpr std::int64_t statusWindowMinutes = 5;
 
     AppController(Seam& seam, Shell& shell, AppOptions options = {});
     ~AppController();
@@ -58,12 +57,10 @@ public:
     // The user chose an entry.
     void perform(const MenuEntry& entry);
 
-    void revealApp(const std::string& path);
-    void showChart();
     void openChart();
     void quit();
-    // A message posted by the chart page.
-    void receive(const MessageBody& body);
+    // A message posted by the chart page; a shell passes on text only, the page's one kind.
+    void receive(const std::string& message);
 
     std::string tooltip() const;
 

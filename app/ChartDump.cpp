@@ -1,7 +1,5 @@
 #include "ChartDump.hpp"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include <system_error>
 
 #include "Battery.hpp"
+#include "DurableFile.hpp"
 #include "I18n.hpp"
 
 namespace sapwell {
@@ -18,21 +17,6 @@ namespace sapwell {
 namespace {
 
 constexpr const char* pageFileName = "sapwell-chart.html";
-
-bool writeAll(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // The error line must stay one line whatever the folder's name holds.
 std::string oneLine(std::string text) {
@@ -44,36 +28,13 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-std::filesystem::path tempFolder(const Environment& env) {
-    return env.tempFolder();
-}
-
 std::optional<std::filesystem::path> writeChartPage(const std::string& page,
                                                     const std::filesystem::path& folder,
                                                     std::string& error) {
     const auto target = folder / pageFileName;
-    // mkstemp creates the file exclusively, so nothing planted in a shared temporary folder is
-    // followed or overwritten; rename then swaps the finished page in, so a reader never sees a
-    // partial file. The page lists the user's applications: it stays readable by its owner only.
-    std::string tmp = (folder / ".sapwell-chart.html.XXXXXX").string();
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) {
+    // The page lists the user's applications: it stays readable by its owner only.
+    if (!replaceFile(target, page, false, 0600)) {
         error = std::strerror(errno);
-        return std::nullopt;
-    }
-    bool ok = writeAll(fd, page);
-    int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        error = std::strerror(saved);
         return std::nullopt;
     }
     return target;
@@ -89,7 +50,7 @@ int runChartDump(Seam& seam, std::ostream& out, std::ostream& err) {
 
         // The printed path is used by other programs: make it absolute even for a relative
         // TMPDIR. Not normalised: ".." after a symbolic link must keep its meaning.
-        std::filesystem::path folder = tempFolder(seam.env);
+        std::filesystem::path folder = seam.env.tempFolder();
         std::error_code ec;
         if (auto abs = std::filesystem::absolute(folder, ec); !ec) folder = std::move(abs);
         target = folder / pageFileName;

@@ -10,11 +10,8 @@
 
 namespace sapwell {
 
-// The environment's folder for temporary files (Environment::tempFolder).
-std::filesystem::path tempFolder(const Environment& env);
-
-// Writes `page` to <folder>/sapwell-chart.html atomically (temporary file in the same folder,
-// then rename). Returns the file's path; on failure absent, with the reason in `error`.
+// Writes `page` to <folder>/sapwell-chart.html atomically and for its owner only
+// (replaceFile). Returns the file's path; on failure absent, with the reason in `error`.
 std::optional<std::filesystem::path> writeChartPage(const std::string& page,
                                                     const std::filesystem::path& folder,
                                                     std::string& error);

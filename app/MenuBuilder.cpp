@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "AppController.hpp"
 #include "I18n.hpp"
 
 namespace sapwell {
@@ -101,7 +100,7 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
     const Lang lang = units.lang;
     MenuBuilder menu(units, bundles);
 
-    const Aggregate present = history.window(now, AppController::statusWindowMinutes);
+    const Aggregate present = history.window(now, statusWindowMinutes);
     menu.addHeader(str(t(lang, S::now)) + str(dash) +
                        rate(present.grandTotal, present.awakeS, units),
                    MenuEntry::Style::header);

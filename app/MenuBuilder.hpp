@@ -9,6 +9,9 @@
 
 namespace sapwell {
 
+// Minutes the status figure covers; the menu's first row repeats it.
+inline constexpr std::int64_t statusWindowMinutes = 5;
+
 // The status menu for a history at `now`, as the running application shows it. `bundles` maps
 // application names to bundle paths (rows with a path reveal it).
 MenuEntries buildMenu(const History& history, const Units& units, const BundleMap& bundles,

@@ -21,7 +21,6 @@ struct MenuEntry {
     std::optional<std::string> bundlePath;  // what revealApp shows; set only with that action
     std::string tooltip;
     std::string keyEquivalent;  // with the platform's command modifier
-    bool enabled = true;        // every entry is enabled, with or without an action
 
     bool operator==(const MenuEntry&) const = default;
 };

@@ -3,18 +3,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <variant>
 
 #include "MenuEntry.hpp"
 
 namespace sapwell {
-
-// The body of a message the chart page posts. Only strings mean anything; the other shapes
-// exist so a shell can hand over whatever arrived and the controller can ignore it.
-struct OtherMessage {
-    bool operator==(const OtherMessage&) const = default;
-};
-using MessageBody = std::variant<std::string, double, bool, OtherMessage>;
 
 // What the controller needs from a front end: a status presence, a menu, main-loop timers, a
 // chart view, the file manager and a way out. Everything is called on the main thread.

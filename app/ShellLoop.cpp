@@ -1,9 +1,7 @@
 #include "ShellLoop.hpp"
 
-#include <locale>
-#include <sstream>
-
 #include "AppController.hpp"
+#include "Decimal.hpp"
 #include "History.hpp"
 #include "InstanceLock.hpp"
 
@@ -16,16 +14,10 @@ namespace {
 double samplingInterval(const Environment& env) {
     const auto value = env.get("SAPWELL_TICK_SECONDS");
     if (!value || value->empty()) return Sampler::defaultInterval;
-    // Through the classic locale rather than from_chars, which Apple's C++ library lacks for
-    // floating point; the process's own locale must not change the decimal point either.
-    std::istringstream in(*value);
-    in.imbue(std::locale::classic());
-    double s = 0;
-    in >> std::noskipws >> s;
-    if (in.fail() || in.peek() != std::char_traits<char>::eof() || !(s >= 0.05 && s <= 3600)) {
-        return Sampler::defaultInterval;
-    }
-    return s;
+    // The process's own locale must not change the decimal point.
+    const auto s = parseFinite(*value);
+    if (!s || !(*s >= 0.05 && *s <= 3600)) return Sampler::defaultInterval;
+    return *s;
 }
 
 }  // namespace

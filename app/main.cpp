@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "ChartDump.hpp"
-#include "MenuText.hpp"
+#include "PrintMenu.hpp"
 #include "System.hpp"
 #ifdef __APPLE__
 #include "MenuBarApp.hpp"
@@ -12,6 +12,7 @@
 #include "TerminalView.hpp"
 #ifdef SAPWELL_GTK_SHELL
 #include "Autostart.hpp"
+#include "ProgramFile.hpp"
 #include "TrayModule.hpp"
 #endif
 #endif
@@ -44,13 +45,6 @@ bool hasSwitch(int argc, char** argv, std::string_view name) {
     return {};
 }
 
-// The program's own file, for the autostart entry; argv[0] when the system cannot say.
-[[maybe_unused]] std::string ownProgram(const std::string& argv0) {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? argv0 : exe.string();
-}
-
 constexpr std::string_view usage =
     "Usage: sapwell [--terminal | --print-menu | --dump-chart | --autostart on|off | --help]\n"
     "  (none)        the application: samples every 15 s and shows its figure and menu in the\n"
@@ -80,8 +74,10 @@ int main(int argc, char** argv) {
     const std::string appPath = argc > 0 && argv[0] != nullptr ? argv[0] : "sapwell";
 #ifdef SAPWELL_GTK_SHELL
     if (hasSwitch(argc, argv, "--autostart")) {
+        // The entry names the program's own file; argv[0] when the system cannot say.
+        const auto program = sapwell::platform::programFile().value_or(appPath);
         return sapwell::runAutostart(seam.env, valueOf(argc, argv, "--autostart"),
-                                     ownProgram(appPath), std::cout, std::cerr);
+                                     program.string(), std::cout, std::cerr);
     }
     if (!hasSwitch(argc, argv, "--terminal") && graphicalSession(seam.env)) {
         if (auto status = sapwell::runTrayModule(seam, appPath, std::cerr)) return *status;

@@ -1,11 +1,11 @@
 #include "Chart.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <string_view>
 #include <vector>
 
 #include "Amounts.hpp"
+#include "Decimal.hpp"
 #include "MinuteItems.hpp"
 #include "NameTable.hpp"
 #include "Text.hpp"
@@ -15,12 +15,6 @@ namespace sapwell {
 namespace {
 
 constexpr std::size_t topCount = 8;
-
-void appendNumber(std::string& out, std::uint64_t value) {
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, res.ptr);
-}
 
 // Appends the escaped body of a string literal, without the quotes. The input must be valid
 // UTF-8: every byte of a multi-byte sequence is >= 0x80 and passes through unchanged.
@@ -95,7 +89,7 @@ void appendJsonSeries(std::string& out, const std::vector<Series>& series) {
         const auto& values = series[i].values;
         for (std::size_t k = 0; k < values.size(); ++k) {
             if (k > 0) out.push_back(',');
-            appendNumber(out, values[k]);
+            appendInt(out, values[k]);
         }
         out.append("]}");
     }
@@ -138,10 +132,7 @@ void appendJsonBat(std::string& out, const std::vector<Bucket>& buckets) {
             continue;
         }
         out.append("{\"p\":");
-        char buf[400];  // "%.1f" of any finite double fits
-        const auto res =
-            std::to_chars(buf, buf + sizeof buf, *b.batPct, std::chars_format::fixed, 1);
-        out.append(buf, res.ptr);
+        appendFixed(out, *b.batPct, 1);
         out.append(",\"s\":\"");
         out.append(b.batState->tag());
         out.append("\"}");

@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <optional>
+#include <string>
+
+#include "RetryOnInterrupt.hpp"
 
 namespace sapwell {
 
@@ -15,12 +18,9 @@ namespace {
 
 bool writeAll(int fd, std::string_view bytes, off_t offset) {
     while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
+        const ssize_t n =
+            retryOnInterrupt([&] { return ::pwrite(fd, bytes.data(), bytes.size(), offset); });
+        if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
         offset += n;
     }
@@ -34,9 +34,7 @@ std::optional<off_t> endOfLastLine(int fd, off_t size) {
     while (pos > 0) {
         const off_t start = pos > static_cast<off_t>(sizeof buf) ? pos - static_cast<off_t>(sizeof buf) : 0;
         const auto len = static_cast<std::size_t>(pos - start);
-        ssize_t n;
-        do n = ::pread(fd, buf, len, start);
-        while (n < 0 && errno == EINTR);
+        const ssize_t n = retryOnInterrupt([&] { return ::pread(fd, buf, len, start); });
         if (n != static_cast<ssize_t>(len)) return std::nullopt;
         for (std::size_t i = len; i-- > 0;)
             if (buf[i] == '\n') return start + static_cast<off_t>(i) + 1;
@@ -64,21 +62,32 @@ bool makeFolders(const fs::path& folder) {
 }
 
 bool replaceFile(const fs::path& path, std::string_view bytes, bool sync, unsigned newMode) {
-    fs::path tmp = path;
-    tmp += ".tmp";
-    // The new file keeps the permissions the user gave the old one.
+    // The new file keeps the permissions the user gave the old one; a link, or a file of
+    // someone else's, lends it none.
     mode_t mode = static_cast<mode_t>(newMode & 0777);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 0777;
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+        mode = st.st_mode & 0777;
+    // Made exclusively under a name of its own, so nothing planted in a shared folder is
+    // followed or overwritten and two writers never write into one temporary file.
+    std::string tmp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
-    ::fchmod(fd, mode);  // a leftover temporary file keeps its own mode otherwise
+    ::fchmod(fd, mode);
     bool ok = writeAll(fd, bytes, 0) && (!sync || ::fsync(fd) == 0);
-    ok = (::close(fd) == 0) && ok;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     // The replacement is one rename: a reader or a crash sees the old file or the new one.
-    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
         ::unlink(tmp.c_str());
+        errno = error;
         return false;
     }
     if (sync) syncFolder(path.parent_path());

@@ -18,9 +18,10 @@ void syncFolder(const std::filesystem::path& folder);
 // taken back. With `sync`, the lines are on disk when this returns true.
 bool appendLines(const std::filesystem::path& path, std::string_view bytes, bool sync);
 
-// Replaces `path` by `bytes` in one rename, keeping its permissions (new files get `mode`); a
-// reader or a crash sees the old file or the new one, never a mix. With `sync`, the new file
-// is on disk when this returns true.
+// Replaces `path` by `bytes` in one rename, keeping the permissions of the user's own file
+// (others get `mode`); a reader or a crash sees the old file or the new one, never a mix. Safe
+// in a folder others can write to: a link planted at `path` is replaced, never followed. With
+// `sync`, the new file is on disk when this returns true; on false, errno says why.
 bool replaceFile(const std::filesystem::path& path, std::string_view bytes, bool sync,
                  unsigned mode = 0644);
 

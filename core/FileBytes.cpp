@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
+
+#include "RetryOnInterrupt.hpp"
 
 namespace sapwell {
 
@@ -64,8 +65,7 @@ bool FileBytes::read(const std::filesystem::path& path) {
         }
         // In pieces small enough to count their lines while they are still in the cache.
         const std::size_t want = std::min<std::size_t>(capacity_ - size_, std::size_t{1} << 18);
-        const ssize_t n = ::read(fd, data_ + size_, want);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = retryOnInterrupt([&] { return ::read(fd, data_ + size_, want); });
         if (n < 0) ok = false;
         if (n <= 0) break;
         const char* p = data_ + size_;

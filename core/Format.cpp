@@ -1,23 +1,18 @@
 #include "Format.hpp"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
+#include "Decimal.hpp"
 #include "Text.hpp"
 
 namespace sapwell {
 
 namespace {
 
-// More than enough for any finite double in fixed notation with a few decimals.
-constexpr std::size_t numberBufferSize = 400;
-
 std::string integer(std::int64_t n, int width = 0) {
-    std::array<char, 24> buf;
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), n);
-    std::string digits(buf.data(), res.ptr);
+    std::string digits;
+    appendInt(digits, n);
     if (static_cast<int>(digits.size()) < width)
         digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
     return digits;
@@ -61,12 +56,9 @@ std::optional<double> Units::percentPerHour(std::uint64_t value, double awakeS) 
 }
 
 std::string fixed(double x, int decimals) {
-    // to_chars rounds exactly like printf's "%.Nf" but never consults the C locale.
-    std::array<char, numberBufferSize> buf;
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::fixed,
-                                   decimals < 0 ? 0 : decimals);
-    if (res.ec != std::errc{}) return "—";
-    return std::string(buf.data(), res.ptr);
+    std::string out;
+    if (!appendFixed(out, x, decimals)) return "—";
+    return out;
 }
 
 std::string trim(double x) {
@@ -149,8 +141,8 @@ std::string duration(double seconds, Lang lang) {
 std::string shortName(std::string_view name, int max) {
     const std::size_t limit = max < 1 ? 1 : static_cast<std::size_t>(max);
     // A cluster is at least one byte, so a short byte string needs no counting.
-    if (name.size() <= limit || text::graphemeCount(name) <= limit) return std::string(name);
-    return text::graphemePrefix(name, limit - 1) + "…";
+    if (name.size() <= limit) return std::string(name);
+    return text::cutWithEllipsis(name, limit, [](std::string_view) -> std::size_t { return 1; });
 }
 
 }  // namespace sapwell

@@ -37,7 +37,6 @@ public:
     void closeMinute();
     void setBattery(std::optional<double> pct, std::optional<ChargeState> state);
     Aggregate window(std::int64_t now, std::int64_t minutes) const;
-    std::vector<Bucket> allBuckets() const { return buckets_; }
     const std::vector<Bucket>& buckets() const { return buckets_; }
     int depthMinutes() const { return static_cast<int>(buckets_.size()); }
     const std::filesystem::path& path() const { return path_; }

@@ -233,8 +233,9 @@ void Sampler::groupOwner(ProcessGroups& groups, Group& g) {
     if (!g.ownerAsked) {
         g.ownerAsked = true;
         if (std::optional<Owner> owner = groups.groupOwner(g.key)) {
-            if (owner->bundle) bundles_.try_emplace(owner->app, *owner->bundle);
+            // Recorded under the name as stored, as for a process's owner.
             sanitise(owner->app);
+            if (owner->bundle) bundles_.try_emplace(owner->app, *owner->bundle);
             g.owner = std::move(owner->app);
         }
     }

@@ -131,4 +131,24 @@ std::string graphemePrefix(std::string_view utf8, std::size_t count) {
     return std::string(utf8.substr(0, end));
 }
 
+std::string cutWithEllipsis(std::string_view utf8, std::size_t room,
+                            std::size_t (*measure)(std::string_view cluster)) {
+    if (room == 0) return {};
+    std::size_t total = 0;
+    forEachCluster(utf8, [&](std::size_t start, std::size_t end) {
+        total += measure(utf8.substr(start, end - start));
+        return total <= room;
+    });
+    if (total <= room) return std::string(utf8);
+    std::size_t used = 0, kept = 0;
+    forEachCluster(utf8, [&](std::size_t start, std::size_t end) {
+        const std::size_t width = measure(utf8.substr(start, end - start));
+        if (used + width > room - 1) return false;
+        used += width;
+        kept = end;
+        return true;
+    });
+    return std::string(utf8.substr(0, kept)) + "\u2026";
+}
+
 }  // namespace sapwell::text

@@ -23,5 +23,10 @@ void appendScalar(std::string& out, char32_t scalar);
 std::size_t graphemeCount(std::string_view utf8);
 // The first `count` grapheme clusters.
 std::string graphemePrefix(std::string_view utf8, std::size_t count);
+// The text cut between whole grapheme clusters to measure at most `room`, each cluster measured
+// by `measure` (1 for a count of clusters, its columns for a terminal); a cut text ends in "…",
+// which measures 1. Empty for no room.
+std::string cutWithEllipsis(std::string_view utf8, std::size_t room,
+                            std::size_t (*measure)(std::string_view cluster));
 
 }  // namespace sapwell::text

@@ -4,13 +4,15 @@
 
 #include <filesystem>
 
+#include "ProgramFile.hpp"
+
 namespace sapwell {
 
 std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive, bool reportDraw) {
     static ChartEntry* const entry = []() -> ChartEntry* {
-        std::error_code ec;
-        const auto dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
-        if (ec) return nullptr;
+        const auto exe = platform::programFile();
+        if (!exe) return nullptr;
+        const auto dir = exe->parent_path();
         for (const auto& file : {dir / SAPWELL_MODULE_DIR / SAPWELL_CHART_MODULE,
                                  dir / SAPWELL_CHART_MODULE}) {
             // Kept for the life of the process: the window it makes lives as long.

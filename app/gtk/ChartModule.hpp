@@ -11,7 +11,7 @@ namespace sapwell {
 // What the shell needs of the chart window, without WebKit's headers or libraries.
 class ChartView {
 public:
-    using Receive = std::function<void(const MessageBody&)>;
+    using Receive = std::function<void(const std::string& message)>;
     virtual ~ChartView() = default;
     virtual void load(const std::string& html) = 0;
     virtual void show(const std::string& title) = 0;

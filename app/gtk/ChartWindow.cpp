@@ -22,15 +22,10 @@ constexpr std::string_view pageUri = "about:blank";
 
 }  // namespace
 
-MessageBody messageBody(JSCValue* value) {
-    if (value == nullptr) return OtherMessage{};
-    if (jsc_value_is_string(value)) {
-        const std::unique_ptr<char, decltype(&g_free)> s(jsc_value_to_string(value), g_free);
-        return std::string(s ? s.get() : "");
-    }
-    if (jsc_value_is_number(value)) return jsc_value_to_double(value);
-    if (jsc_value_is_boolean(value)) return static_cast<bool>(jsc_value_to_boolean(value));
-    return OtherMessage{};
+std::optional<std::string> messageText(JSCValue* value) {
+    if (value == nullptr || !jsc_value_is_string(value)) return std::nullopt;
+    const std::unique_ptr<char, decltype(&g_free)> s(jsc_value_to_string(value), g_free);
+    return std::string(s ? s.get() : "");
 }
 
 ChartWindow::ChartWindow(Receive receive, bool reportDraw)
@@ -93,8 +88,8 @@ void ChartWindow::hide() {
 
 void ChartWindow::onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                             gpointer self) {
-    static_cast<ChartWindow*>(self)->receive_(
-        messageBody(webkit_javascript_result_get_js_value(result)));
+    if (auto text = messageText(webkit_javascript_result_get_js_value(result)))
+        static_cast<ChartWindow*>(self)->receive_(*text);
 }
 
 void ChartWindow::onDrawn(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer) {

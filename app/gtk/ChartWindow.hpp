@@ -44,7 +44,7 @@ private:
     std::optional<std::pair<int, int>> place_;  // where the user left it before hiding
 };
 
-// The body of a script message as the controller takes it.
-MessageBody messageBody(JSCValue* value);
+// The text of a script message; absent for anything else, which the page never sends.
+std::optional<std::string> messageText(JSCValue* value);
 
 }  // namespace sapwell

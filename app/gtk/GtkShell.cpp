@@ -110,8 +110,8 @@ void GtkShell::cancelTimer(TimerId id) { g_source_remove(static_cast<guint>(id))
 void GtkShell::loadChart(const std::string& html) {
     if (!chart_ && !chartUnavailable_) {
         chart_ = loadChartView(
-            [this](const MessageBody& body) {
-                if (controller_) controller_->receive(body);
+            [this](const std::string& message) {
+                if (controller_) controller_->receive(message);
             },
             reportDraw_);
         chartUnavailable_ = !chart_;
@@ -123,7 +123,7 @@ void GtkShell::loadChart(const std::string& html) {
     // Without the chart module, the page still shows in the default browser (without the
     // reveal, which needs the window's message channel).
     std::string error;
-    if (const auto page = writeChartPage(html, tempFolder(env_), error)) {
+    if (const auto page = writeChartPage(html, env_.tempFolder(), error)) {
         const std::unique_ptr<gchar, decltype(&g_free)> uri(
             g_filename_to_uri(page->c_str(), nullptr, nullptr), g_free);
         if (uri) g_app_info_launch_default_for_uri_async(uri.get(), nullptr, nullptr, nullptr,

@@ -16,6 +16,7 @@
 #include "AppController.hpp"
 #include "DesktopBus.hpp"
 #include "GtkShell.hpp"
+#include "ProgramFile.hpp"
 #include "ShellLoop.hpp"
 #include "TrayModule.hpp"
 
@@ -28,10 +29,10 @@ constexpr guint noHostCheckS = 5;
 // The icon beside the program: installed under <prefix>/share/icons, or copied next to the
 // program in the build tree.
 std::string findIconFolder() {
+    const auto exe = platform::programFile();
+    if (!exe) return {};
+    const auto dir = exe->parent_path();
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return {};
-    const auto dir = exe.parent_path();
     for (const auto& folder : {dir / "../share/icons/hicolor/scalable/apps", dir / "icons"}) {
         if (std::filesystem::exists(folder / "sapwell.svg", ec)) {
             return std::filesystem::weakly_canonical(folder, ec).string();

@@ -86,7 +86,6 @@ GtkWidget* TrayMenu::makeItem(const MenuEntry& entry, std::size_t index) {
     g_signal_connect(item, "activate", G_CALLBACK(onActivate), this);
     Item fresh{item, MenuEntry{}};
     fresh.entry.kind = MenuEntry::Kind::note;  // differs from any real entry: everything is set
-    fresh.entry.enabled = !entry.enabled;
     update(fresh, entry);
     return item;
 }
@@ -103,7 +102,6 @@ void TrayMenu::update(Item& item, const MenuEntry& entry) {
     if (item.entry.tooltip != entry.tooltip) {
         gtk_widget_set_tooltip_text(w, entry.tooltip.empty() ? nullptr : entry.tooltip.c_str());
     }
-    if (item.entry.enabled != entry.enabled) gtk_widget_set_sensitive(w, entry.enabled);
     if (item.entry.keyEquivalent != entry.keyEquivalent) {
         if (item.entry.keyEquivalent.size() == 1) {
             gtk_widget_remove_accelerator(w, accel_, gdk_unicode_to_keyval(

@@ -5,18 +5,21 @@
 #include <filesystem>
 #include <ostream>
 
+#include "ProgramFile.hpp"
+
 namespace sapwell {
 
 namespace {
 
 // The entry point, or absent with the reason in `why`.
 TrayEntry* loadTrayEntry(std::string& why) {
-    std::error_code ec;
-    const auto dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
-    if (ec) {
+    const auto exe = platform::programFile();
+    if (!exe) {
         why = "the program's own folder is unknown";
         return nullptr;
     }
+    const auto dir = exe->parent_path();
+    std::error_code ec;
     why = std::string(SAPWELL_TRAY_MODULE) + " is not installed";
     for (const auto& file : {dir / SAPWELL_MODULE_DIR / SAPWELL_TRAY_MODULE,
                              dir / SAPWELL_TRAY_MODULE}) {

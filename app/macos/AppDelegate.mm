@@ -1,5 +1,9 @@
 #include "AppDelegate.hpp"
 
+#include <memory>
+#include <optional>
+#include <string>
+
 #include "AppController.hpp"
 
 #if !__has_feature(objc_arc)
@@ -8,11 +12,10 @@
 
 namespace {
 
-// What the page posted; only strings mean something to the controller.
-sapwell::MessageBody messageBody(id body) {
-    if ([body isKindOfClass:[NSString class]]) return sapwell::fromNSString(body);
-    if ([body isKindOfClass:[NSNumber class]]) return [body doubleValue];
-    return sapwell::OtherMessage{};
+// The text the page posted; absent for anything else, which the page never sends.
+std::optional<std::string> messageText(id body) {
+    if (![body isKindOfClass:[NSString class]]) return std::nullopt;
+    return sapwell::fromNSString(body);
 }
 
 }  // namespace
@@ -68,12 +71,12 @@ sapwell::MessageBody messageBody(id body) {
 - (void)revealApp:(NSMenuItem*)sender {
     NSAssert(NSThread.isMainThread, @"menu actions run on the main thread");
     id path = sender.representedObject;
-    if ([path isKindOfClass:[NSString class]]) _controller->revealApp(sapwell::fromNSString(path));
+    if ([path isKindOfClass:[NSString class]]) _shell->reveal(sapwell::fromNSString(path));
 }
 
 - (void)showChart {
     NSAssert(NSThread.isMainThread, @"menu actions run on the main thread");
-    _controller->showChart();
+    _controller->openChart();
 }
 
 - (void)quit {
@@ -87,7 +90,7 @@ sapwell::MessageBody messageBody(id body) {
       didReceiveScriptMessage:(WKScriptMessage*)message {
     NSAssert(NSThread.isMainThread, @"WebKit delivers script messages on the main thread");
     (void)userContentController;
-    _controller->receive(messageBody(message.body));
+    if (auto text = messageText(message.body)) _controller->receive(*text);
 }
 
 @end

@@ -113,7 +113,6 @@ NSMenuItem* MacShell::makeItem(const MenuEntry& entry) const {
     }
     if (entry.bundlePath) item.representedObject = toNSString(*entry.bundlePath);
     if (!entry.tooltip.empty()) item.toolTip = toNSString(entry.tooltip);
-    item.enabled = entry.enabled;
     return item;
 }
 

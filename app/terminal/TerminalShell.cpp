@@ -11,7 +11,10 @@
 
 #include "AppController.hpp"
 #include "ChartDump.hpp"
+#include "DisplayWidth.hpp"
 #include "MenuText.hpp"
+#include "RetryOnInterrupt.hpp"
+#include "TerminalSafe.hpp"
 
 namespace sapwell {
 
@@ -124,7 +127,7 @@ void TerminalShell::cancelTimer(TimerId id) { loop_.cancel(id); }
 
 void TerminalShell::loadChart(const std::string& html) {
     chartError_.clear();
-    chartPath_ = writeChartPage(html, tempFolder(env_), chartError_);
+    chartPath_ = writeChartPage(html, env_.tempFolder(), chartError_);
 }
 
 void TerminalShell::showChart(const std::string& title) {
@@ -165,7 +168,7 @@ void TerminalShell::onInput() {
             controller_->quit();
             return;
         }
-        if (c == 'g' || c == 'G') controller_->showChart();
+        if (c == 'g' || c == 'G') controller_->openChart();
         if (c == '\x0c') redraw();  // Ctrl-L
     }
 }
@@ -238,11 +241,10 @@ void TerminalShell::printBlock() {
 bool TerminalShell::writeOut(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = write(outFd_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n =
+            retryOnInterrupt([&] { return write(outFd_, bytes.data() + done, bytes.size() - done); });
         if (n > 0) {
             done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
         } else if (n < 0 && errno == EAGAIN) {
             pollfd p{outFd_, POLLOUT, 0};
             poll(&p, 1, 1000);

@@ -45,11 +45,8 @@ bool usableAsFileName(std::string_view id) {
 
 std::optional<std::string_view> unifiedCgroupPath(std::string_view cgroupFile) {
     while (!cgroupFile.empty()) {
-        const auto nl = cgroupFile.find('\n');
-        const std::string_view line = cgroupFile.substr(0, nl);
+        const std::string_view line = nextLine(cgroupFile);
         if (line.starts_with("0::")) return line.substr(3);
-        if (nl == std::string_view::npos) break;
-        cgroupFile.remove_prefix(nl + 1);
     }
     return std::nullopt;
 }

@@ -50,10 +50,7 @@ std::string_view trimSlashes(std::string_view s) {
 std::optional<Cgroup2Mount> cgroup2Mount(std::string_view mountinfo) {
     std::optional<Cgroup2Mount> first;
     while (!mountinfo.empty()) {
-        const auto nl = mountinfo.find('\n');
-        std::string_view line = mountinfo.substr(0, nl);
-        mountinfo.remove_prefix(nl == std::string_view::npos ? mountinfo.size() : nl + 1);
-
+        const std::string_view line = nextLine(mountinfo);
         // The optional fields end at a lone "-"; the file system type follows it.
         const auto dash = line.find(" - ");
         if (dash == std::string_view::npos) continue;
@@ -86,9 +83,7 @@ std::optional<std::string> cgroupFolder(const Cgroup2Mount& mount, std::string_v
 std::optional<std::uint64_t> cpuStatUsageNS(std::string_view cpuStat) {
     constexpr std::string_view key = "usage_usec ";
     while (!cpuStat.empty()) {
-        const auto nl = cpuStat.find('\n');
-        const std::string_view line = cpuStat.substr(0, nl);
-        cpuStat.remove_prefix(nl == std::string_view::npos ? cpuStat.size() : nl + 1);
+        const std::string_view line = nextLine(cpuStat);
         if (!line.starts_with(key)) continue;
         const std::string_view digits = line.substr(key.size());
         std::uint64_t usec = 0;

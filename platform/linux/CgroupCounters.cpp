@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <string_view>
+
+#include "RetryOnInterrupt.hpp"
 
 namespace sapwell::platform {
 
@@ -12,9 +13,7 @@ namespace {
 
 // The whole of a small kernel file from its start; empty when it cannot be read.
 std::string_view readFrom(int fd, char* buf, std::size_t size) {
-    ssize_t n = 0;
-    do n = ::pread(fd, buf, size, 0);
-    while (n < 0 && errno == EINTR);
+    const ssize_t n = retryOnInterrupt([&] { return ::pread(fd, buf, size, 0); });
     return n > 0 ? std::string_view(buf, static_cast<std::size_t>(n)) : std::string_view();
 }
 

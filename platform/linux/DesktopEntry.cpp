@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "Text.hpp"
+#include "Tokens.hpp"
 
 namespace sapwell::platform {
 
@@ -46,9 +47,7 @@ constexpr std::uintmax_t maxDesktopFileSize = 1 << 20;
 std::optional<std::string> desktopEntryName(std::string_view content) {
     bool inEntry = false;
     while (!content.empty()) {
-        const auto nl = content.find('\n');
-        const std::string_view line = trim(content.substr(0, nl));
-        content.remove_prefix(nl == std::string_view::npos ? content.size() : nl + 1);
+        const std::string_view line = trim(nextLine(content));
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
             if (inEntry) break;  // the group has ended

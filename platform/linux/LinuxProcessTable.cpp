@@ -5,7 +5,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +14,7 @@
 
 #include "AppUnit.hpp"
 #include "ProcStat.hpp"
+#include "RetryOnInterrupt.hpp"
 #include "Text.hpp"
 #include "XdgDirs.hpp"
 
@@ -29,8 +29,7 @@ std::string_view readSmall(const char* path, char* buf, std::size_t size) {
     if (fd < 0) return {};
     std::size_t used = 0;
     while (used < size) {
-        const ssize_t n = ::read(fd, buf + used, size - used);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = retryOnInterrupt([&] { return ::read(fd, buf + used, size - used); });
         if (n <= 0) break;
         used += static_cast<std::size_t>(n);
     }

@@ -14,4 +14,8 @@ inline std::string_view nextToken(std::string_view& rest, char separator) {
     return token;
 }
 
+// The next line of `rest`, without its line feed, consumed from its front; empty lines are
+// passed over as no reader of kernel or desktop files has a use for them.
+inline std::string_view nextLine(std::string_view& rest) { return nextToken(rest, '\n'); }
+
 }  // namespace sapwell::platform

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "ChartDump.hpp"
 #include "Fakes.hpp"
 #include "History.hpp"
 #include "I18n.hpp"
@@ -25,7 +24,7 @@ TEST(Environment, PlatformFoldersAndLocaleWinOverTheVariables) {
     env.locale = "de";
     EXPECT_EQ(History::dataFile(env), "/Users/a/Library/Application Support/Sapwell/history.tsv");
     EXPECT_EQ(Lang::detect(env), Lang::de);
-    EXPECT_EQ(tempFolder(env), "/private/var/folders/T");
+    EXPECT_EQ(env.tempFolder(), "/private/var/folders/T");
     env.vars["SAPWELL_LANG"] = "zh";
     EXPECT_EQ(Lang::detect(env), Lang::zh);  // the override still comes first
     env.folder.reset();

@@ -192,6 +192,17 @@ struct FileFixture : ::testing::Test {
         h.add(m, 1, {{name, v}});
         h.closeMinute();
     }
+    // Runs `f` on a full disk, as far as this process can tell: writes stop at `bytes` into a file.
+    template <typename F>
+    static void onFullDisk(rlim_t bytes, F f) {
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const rlimit small{bytes, old.rlim_max};
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        f();
+        setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, oldHandler);
+    }
 };
 
 TEST_F(FileFixture, FlushCreatesAppendsAndRecoversFromAnUnwritableRemovedOrFullFolder) {
@@ -217,16 +228,10 @@ TEST_F(FileFixture, FlushCreatesAppendsAndRecoversFromAnUnwritableRemovedOrFullF
     const std::string first = line(T + 180, "1.0\td=4\t-");
     EXPECT_EQ(contents(), first);
     EXPECT_EQ(static_cast<int>(fs::status(dir / "share").permissions() & fs::perms::all), 0700);
-    // A full disk, as far as this process can tell: writes stop a few bytes past the end. The
-    // append cut short is taken back and retried whole.
+    // A full disk: writes stop a few bytes past the end. The append cut short is taken back and
+    // retried whole.
     addMinute(h, T + 240, "n", 1);
-    rlimit old{}, small{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    small = {first.size() + 30, old.rlim_max};
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    h.flush(T + 300);
-    setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, oldHandler);
+    onFullDisk(first.size() + 30, [&] { h.flush(T + 300); });
     EXPECT_EQ(std::pair(h.persisted(), contents()), std::pair(4, first));  // no partial line left behind
     h.flush(T + 300);
     EXPECT_EQ(contents(), first + line(T + 240, "1.0\tn=1\t-"));
@@ -263,10 +268,9 @@ TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     writeFile(file0);
     History ro(Metric::energy, T + eightDays, file, History::Access::readOnly);
     EXPECT_EQ(contents(), file0);  // a reader never compacts
-    fs::create_directories(file.string() + ".tmp/blocker");  // the temporary file cannot be made
-    EXPECT_EQ(History(Metric::energy, T + eightDays, file).depthMinutes(), 1);
+    onFullDisk(8, [&] { EXPECT_EQ(History(Metric::energy, T + eightDays, file).depthMinutes(), 1); });
     EXPECT_EQ(contents(), file0);  // a failed compaction leaves the file as it was
-    fs::remove_all(file.string() + ".tmp");
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1);  // and no temporary file
     EXPECT_EQ(History(Metric::energy, T + eightDays, file).persisted(), 1);
     EXPECT_EQ(contents(), live);
 }

@@ -172,7 +172,8 @@ TEST_F(SamplerTest, GroupGrowthNoLiveMemberAccountsForGoesToTheGroupsOwner) {
     table.offerGroups = true;
     table.groupTable["g"] = {100 * ms, Owner{"Editor", "/apps/editor.desktop"}};
     table.groupTable["h"] = {0, std::nullopt};  // names no owner: its longest-lived member decides
-    table.add(10, aged(0, "/opt/shell", 100, "g"));
+    table.groupTable["k"] = {0, Owner{"Mail, Inc\t=", "/apps/mail.desktop"}};  // idle throughout
+    table.add(10, aged(0, "/opt/shell", 100, "g")), table.add(12, aged(0, "/opt/mailer", 50, "k"));
     Sampler s = primed();
     const auto pass = [&](std::uint64_t g, std::uint64_t h) {
         *table.groupTable["g"].cpuNS += g, *table.groupTable["h"].cpuNS += h;
@@ -183,6 +184,7 @@ TEST_F(SamplerTest, GroupGrowthNoLiveMemberAccountsForGoesToTheGroupsOwner) {
     table.add(11, aged(7 * ms, "/opt/tool", 2, "g"));
     EXPECT_EQ(pass(42 * ms, 0), (NamedAmounts{{"Editor", 30}, {"tool", 7}, {"shell", 5}}));
     EXPECT_EQ(s.bundle("Editor"), "/apps/editor.desktop");
+    EXPECT_EQ(s.bundle("Mail_ Inc__"), "/apps/mail.desktop");  // under the name as stored
     grow(10, 5 * ms);  // the group read a little early: no negative residual
     EXPECT_EQ(pass(3 * ms, 0), (NamedAmounts{{"shell", 5}}));
     // A group seen for the first time only sets its baseline.

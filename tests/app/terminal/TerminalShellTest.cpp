@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "DisplayWidth.hpp"
 #include "Fakes.hpp"
-#include "MenuText.hpp"
 #include "TempDir.hpp"
+#include "TerminalSafe.hpp"
 #include "TerminalShell.hpp"
 
 namespace sapwell {
