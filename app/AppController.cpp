@@ -45,8 +45,9 @@ AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
                                          options_.sampleInterval);
     history_ = std::make_unique<History>(
         metric, start, options_.historyFile.value_or(History::dataFile(seam_.env)));
-    units_ = Units(metric, Battery::capacityMJ(seam_.battery),
-                   Battery::snapshot(seam_.battery).state, Lang::detect(seam_.env));
+    const BatteryReading battery = seam_.battery.read();
+    units_ = Units(metric, Battery::capacityMJ(battery), Battery::snapshot(battery).state,
+                   Lang::detect(seam_.env));
     lastFlush_ = start;
 }
 
@@ -75,7 +76,7 @@ void AppController::tick() {
     if (sample.slept > 0 || sample.overdue > 0) history_->closeMinute();
     if (sample.usable) history_->add(t, sample.awakeDelta, sample.deltas);
 
-    const BatterySnapshot battery = Battery::snapshot(seam_.battery);
+    const BatterySnapshot battery = Battery::snapshot(seam_.battery.read());
     history_->setBattery(battery.pct, battery.state);
     units_.chargeState = battery.state;
 

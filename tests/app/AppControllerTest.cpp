@@ -10,9 +10,8 @@ namespace {
 
 using namespace std::string_literals;
 
-PropertyMap onBattery(double pct, bool charging = false) {
-    return {{"DesignCapacity", 5000.0}, {"Voltage", 11400.0},         {"CurrentCapacity", pct},
-            {"MaxCapacity", 100.0},     {"ExternalConnected", charging}, {"IsCharging", charging}};
+BatteryReading onBattery(double pct, bool charging = false) {  // 5 Ah at 11.4 V
+    return {.levelPct = pct, .state = charging ? ChargeState::charging : ChargeState::discharging, .fullMJ = 5000 * 11400 * 3.6};
 }
 
 struct AppControllerTest : ::testing::Test {
@@ -29,7 +28,7 @@ struct AppControllerTest : ::testing::Test {
         env.vars = {{"XDG_DATA_HOME", dir.path().string()}, {"SAPWELL_LANG", "en"}};
         procs.add(10, {std::nullopt, 5'000'000'000, "/opt/Mail.app/Contents/MacOS/Mail", "Mail"});
         procs.add(20, {std::nullopt, 0, "/opt/tools/kworker", "kworker"});
-        battery.props = onBattery(80);
+        battery.reading = onBattery(80);
     }
     void start() {
         app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}});
@@ -51,7 +50,7 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     EXPECT_EQ(shell.tooltip, "Sapwell\n/opt/sapwell\n" + (dir / "Sapwell/history.tsv").string());
     tick(1500);
     EXPECT_EQ(shell.statusTexts.back(), "10% CPU");
-    battery.props = onBattery(81, true);
+    battery.reading = onBattery(81, true);
     clocks.sleep(20);
     const auto titles = shell.statusTexts.size();
     tick(9000, 0);
@@ -67,7 +66,7 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     ASSERT_EQ(buckets.size(), 2u);
     EXPECT_EQ(buckets[0].batState, ChargeState::discharging);  // closed before the new reading
     EXPECT_EQ(buckets[1].batState, ChargeState::charging);
-    battery.props.reset();
+    battery.reading = {};
     tick(10);
     EXPECT_FALSE(app->units().chargeState.has_value());
 }
