@@ -76,7 +76,10 @@ void AppController::tick() {
     if (sample.slept > 0 || sample.overdue > 0) history_->closeMinute();
     if (sample.usable) history_->add(t, sample.awakeDelta, sample.deltas);
 
-    const BatterySnapshot battery = Battery::snapshot(seam_.battery.read());
+    const BatteryReading reading = seam_.battery.read();
+    const auto drain = drainMeter_.measure(reading, sample.awakeDelta, sample.slept > 0 || sample.overdue > 0);
+    if (drain && sample.usable) history_->addDrain(*drain);
+    const BatterySnapshot battery = Battery::snapshot(reading);
     history_->setBattery(battery.pct, battery.state);
     units_.chargeState = battery.state;
 

@@ -96,16 +96,20 @@ void History::add(std::int64_t now, double awakeDelta, const NamedAmounts& delta
 void History::closeMinute() {
     if (curItems_.empty() && !(curAwake_ > 0)) {
         curAwake_ = 0;
+        curDrain_.reset();
         return;
     }
     NamedAmounts items(curItems_.begin(), curItems_.end());
     const auto keep = std::min<std::size_t>(items.size(), topPerMinute);
     std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(keep), items.end(), before);
     items.resize(keep);
-    buckets_.push_back(Bucket{curMinute_, curAwake_, std::move(items), curBatPct_, curBatState_, std::nullopt});
+    buckets_.push_back(Bucket{curMinute_, curAwake_, std::move(items), curBatPct_, curBatState_, curDrain_});
     curItems_.clear();
     curAwake_ = 0;
+    curDrain_.reset();
 }
+
+void History::addDrain(const Drain& drain) { curDrain_ = curDrain_ ? *curDrain_ + drain : drain; }
 
 void History::setBattery(std::optional<double> pct, std::optional<ChargeState> state) {
     curBatPct_ = pct;
@@ -116,15 +120,22 @@ Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const std::int64_t cutoff = windowCutoff(now, minutes);
     NameSums sums;
     double awake = 0;
+    std::optional<Drain> drain;
+    const auto addDrain = [&drain](const std::optional<Drain>& d) {
+        if (d) drain = drain ? *drain + *d : *d;
+    };
     for (auto it = buckets_.rbegin(); it != buckets_.rend() && it->minute >= cutoff; ++it) {
         awake += it->awakeS;
         sums.add(it->items);
+        addDrain(it->drain);
     }
     if (curMinute_ >= cutoff) {
         awake += curAwake_;
         for (const auto& [name, value] : curItems_) sums.add(NameTable::intern(name), value);
+        addDrain(curDrain_);
     }
     Aggregate agg;
+    agg.drain = drain;
     agg.awakeS = awake;
     agg.totals = sums.list();
     for (const auto& [name, sum] : agg.totals) agg.grandTotal = saturatingAdd(agg.grandTotal, sum);

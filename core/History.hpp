@@ -35,6 +35,9 @@ public:
 
     void add(std::int64_t now, double awakeDelta, const NamedAmounts& deltas);
     void closeMinute();
+    // Adds drain measured by this pass to the open minute; after add() for the same pass, which
+    // opens the pass's minute.
+    void addDrain(const Drain& drain);
     void setBattery(std::optional<double> pct, std::optional<ChargeState> state);
     Aggregate window(std::int64_t now, std::int64_t minutes) const;
     std::vector<Bucket> allBuckets() const { return buckets_; }
@@ -60,6 +63,7 @@ private:
     std::int64_t curMinute_ = 0;
     std::unordered_map<std::string, std::uint64_t> curItems_;
     double curAwake_ = 0;
+    std::optional<Drain> curDrain_;
     std::optional<double> curBatPct_;
     std::optional<ChargeState> curBatState_;
     int persisted_ = 0;

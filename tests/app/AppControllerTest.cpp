@@ -87,6 +87,21 @@ TEST_F(AppControllerTest, TickAfterALongStopClosesTheMinuteAndAddsNothing) {
     }
 }
 
+// The battery's fall between two passes joins the minute it was measured in, with the seconds it
+// covers; across sleep nothing is measured. One read of the battery per tick.
+TEST_F(AppControllerTest, BatteryDrainJoinsTheOpenMinute) {
+    const auto left = [&](double mj) { battery.reading = {.levelPct = 80, .state = ChargeState::discharging, .remainingMJ = mj}; };
+    left(100e6);
+    start();
+    left(99.85e6), tick(0);
+    left(99.7e6), tick(0);
+    clocks.sleep(600), left(99e6), tick(0, 0);
+    left(98.9e6), tick(0);
+    EXPECT_EQ(app->history().allBuckets().at(0).drain, (Drain{300'000, 30}));  // closed at the sleep
+    EXPECT_EQ(app->history().window(wholeSeconds(clocks.wall), 1440).drain, (Drain{400'000, 45}));
+    EXPECT_EQ(battery.reads, 6);  // the start, then five ticks
+}
+
 TEST_F(AppControllerTest, FlushesAtTicksSixtySecondsApartOrWhenTheClockGoesBack) {
     start();
     const auto started = wholeSeconds(clocks.wall);
