@@ -45,6 +45,16 @@ void appendName(std::string& out, std::string_view name) {
     out += clean;
 }
 
+// "<mJ>:<seconds>"; absent when it is not that, so the minute still loads without it.
+std::optional<Drain> parseDrain(std::string_view field) {
+    const std::size_t colon = field.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto mJ = parseWhole<std::uint64_t>(field.substr(0, colon));
+    const auto seconds = parseFinite(field.substr(colon + 1));
+    if (!mJ || !seconds || *seconds < 0) return std::nullopt;
+    return Drain{*mJ, *seconds};
+}
+
 }  // namespace
 
 std::string serialize(const Bucket& bucket, Metric metric) {
@@ -72,6 +82,13 @@ std::string serialize(const Bucket& bucket, Metric metric) {
     } else {
         line += '-';
     }
+    // Only a measured minute has a sixth field, which earlier readers ignore.
+    if (bucket.drain) {
+        line += '\t';
+        appendInt(line, bucket.drain->mJ);
+        line += ':';
+        appendFixed(line, bucket.drain->seconds, 1);
+    }
     line += '\n';
     return line;
 }
@@ -79,13 +96,13 @@ std::string serialize(const Bucket& bucket, Metric metric) {
 std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
     // The file is UTF-8; a line that is not stands alone and is skipped alone.
     if (!text::isValidUtf8(line)) return std::nullopt;
-    // Fields after the fifth are ignored, so only five are cut out.
-    std::string_view fields[5];
+    // Fields after the sixth are a later version's, so only six are cut out.
+    std::string_view fields[6];
     int count = 0;
     for (std::size_t start = 0;;) {
         const std::size_t tab = line.find('\t', start);
         fields[count++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
-        if (tab == std::string_view::npos || count == 5) break;
+        if (tab == std::string_view::npos || count == 6) break;
         start = tab + 1;
     }
     if (count < 3) return std::nullopt;
@@ -117,7 +134,7 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
         bucket.items = MinuteItems(parsed);
     }
 
-    if (count == 5 && fields[4] != "-" && !fields[4].empty()) {
+    if (count >= 5 && fields[4] != "-" && !fields[4].empty()) {
         std::string_view pieces[2];
         int n = 0;
         std::string_view rest = fields[4];
@@ -134,6 +151,7 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
             bucket.batState = ChargeState::from(pieces[1]);
         }
     }
+    if (count == 6) bucket.drain = parseDrain(fields[5]);
     return std::pair{std::move(bucket), *metric};
 }
 
