@@ -64,7 +64,9 @@ void History::load(std::int64_t now) {
         // One bad byte costs its own line, not the file: parseLine checks each line.
         auto parsed = parseLine(line);
         if (!parsed) {
-            plan.add(line, CompactionPlan::unreadable, minute);
+            auto sleep = parseSleepLine(line);
+            plan.add(line, sleep ? CompactionPlan::live : CompactionPlan::unreadable, minute);
+            if (sleep) sleeps_.push_back(*sleep);
             continue;
         }
         plan.add(line, CompactionPlan::live, *minute);
@@ -76,6 +78,10 @@ void History::load(std::int64_t now) {
     if (!std::is_sorted(buckets_.begin(), buckets_.end(), byMinute))
         std::stable_sort(buckets_.begin(), buckets_.end(), byMinute);
     persisted_ = static_cast<int>(buckets_.size());
+    auto sleepOrder = [](const SleepRecord& a, const SleepRecord& b) { return a.minute < b.minute; };
+    if (!std::is_sorted(sleeps_.begin(), sleeps_.end(), sleepOrder))
+        std::stable_sort(sleeps_.begin(), sleeps_.end(), sleepOrder);
+    sleepsPersisted_ = sleeps_.size();
 
     if (auto out = plan.compacted(now, bytes.size())) replaceFile(path_, *out, true);
 }
@@ -115,6 +121,8 @@ void History::setBattery(std::optional<double> pct, std::optional<ChargeState> s
     curBatPct_ = pct;
     curBatState_ = state;
 }
+
+void History::addSleep(const SleepRecord& sleep) { sleeps_.push_back(sleep); }
 
 Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const std::int64_t cutoff = windowCutoff(now, minutes);
@@ -159,17 +167,34 @@ void History::trim(std::int64_t now) {
     }
     buckets_.resize(write);
     persisted_ = std::max(0, persisted_ - removedPersisted);
+
+    // The written sleeps come first, as the written buckets do.
+    std::size_t kept = 0, keptWritten = 0;
+    for (std::size_t read = 0; read < sleeps_.size(); ++read) {
+        if (sleeps_[read].minute < cutoff) continue;
+        if (read < sleepsPersisted_) ++keptWritten;
+        sleeps_[kept++] = sleeps_[read];
+    }
+    sleeps_.resize(kept);
+    sleepsPersisted_ = keptWritten;
 }
 
 void History::flush(std::int64_t now) {
     trim(now);
     if (access_ != Access::readWrite || path_.empty()) return;
-    const std::size_t n = buckets_.size();
-    const auto p = static_cast<std::size_t>(persisted_);
-    if (p >= n) return;
+    const std::size_t n = buckets_.size(), sleeps = sleeps_.size();
+    std::size_t i = static_cast<std::size_t>(persisted_), s = sleepsPersisted_;
+    if (i >= n && s >= sleeps) return;
+    // In order of their minutes: a sleep before the minute it ended in.
     std::string text;
-    for (std::size_t i = p; i < n; ++i) text += serialize(buckets_[i], metric_);
-    if (appendLines(path_, text, syncWrites_)) persisted_ = static_cast<int>(n);
+    while (i < n || s < sleeps) {
+        if (s < sleeps && (i >= n || sleeps_[s].minute <= buckets_[i].minute)) text += serialize(sleeps_[s++]);
+        else text += serialize(buckets_[i++], metric_);
+    }
+    if (appendLines(path_, text, syncWrites_)) {
+        persisted_ = static_cast<int>(n);
+        sleepsPersisted_ = sleeps;
+    }
 }
 
 }  // namespace sapwell

@@ -17,6 +17,7 @@
 #include "Metric.hpp"
 #include "MinuteItems.hpp"
 #include "Seam.hpp"
+#include "SleepRecord.hpp"
 
 namespace sapwell {
 
@@ -39,6 +40,10 @@ public:
     // opens the pass's minute.
     void addDrain(const Drain& drain);
     void setBattery(std::optional<double> pct, std::optional<ChargeState> state);
+    // Keeps a sleep, retained and written like the minutes.
+    void addSleep(const SleepRecord& sleep);
+    // The sleeps within retention, oldest first.
+    const std::vector<SleepRecord>& sleeps() const { return sleeps_; }
     Aggregate window(std::int64_t now, std::int64_t minutes) const;
     std::vector<Bucket> allBuckets() const { return buckets_; }
     const std::vector<Bucket>& buckets() const { return buckets_; }
@@ -67,6 +72,8 @@ private:
     std::optional<double> curBatPct_;
     std::optional<ChargeState> curBatState_;
     int persisted_ = 0;
+    std::vector<SleepRecord> sleeps_;
+    std::size_t sleepsPersisted_ = 0;
     bool syncWrites_ = true;
 };
 

@@ -78,6 +78,19 @@ TEST(HistoryLine, ParseGrammar) {
     for (const auto& bad : rejected) EXPECT_FALSE(parseLine(bad)) << bad;
 }
 
+// A sleep's own line: written exactly, read back, and a line that is not one is not taken for one.
+TEST(HistoryLine, SleepLines) {
+    const SleepRecord sleep{T, 3600.04, 81.25, 78}, unknown{T, 90, 50, std::nullopt};
+    EXPECT_EQ(serialize(sleep), "1733400000\tsleep\t3600.0\t\t81.2:78.0\n");
+    EXPECT_EQ(serialize(unknown), "1733400000\tsleep\t90.0\t\t50.0:-\n");
+    EXPECT_EQ(parseSleepLine("1733400000\tsleep\t90.0\t\t50.0:-\tlater"), unknown);
+    EXPECT_EQ(parseSleepLine("60\tsleep\t1\tx\t-:-"), (SleepRecord{60, 1, {}, {}}));
+    for (const char* bad : {"60\tsleep\t1\t\t50", "60\tsleep\t1\t", "60\tenergy_mj\t1\t\t1:1", "60\tsleep\t-1\t\t1:1",
+                            "60\tsleep\tnan\t\t1:1", "x\tsleep\t1\t\t1:1", "60\tsleep\t1\t\tfull:1"})
+        EXPECT_FALSE(parseSleepLine(bad)) << bad;
+    EXPECT_FALSE(parseLine("60\tsleep\t1\t\t1:1"));  // nor is it a minute
+}
+
 // Every decimal reads as the correctly rounded double, the writer's shape and others alike, and
 // the same under a German locale, whose "," is no decimal point here.
 TEST(HistoryLine, DecimalsReadExactlyInAnyLocale) {
@@ -266,6 +279,25 @@ TEST_F(FileFixture, LoadSkipsBadLinesAndATornTailThatTheNextFlushCutsOff) {
     EXPECT_EQ(contents(), line(now + 60, "1.0\tf=6\t-"));
 }
 
+// Sleeps go into the file in the order of their minutes with the minutes, load with either
+// metric and expire with the minutes.
+TEST_F(FileFixture, SleepsAreWrittenAndRetainedWithTheMinutes) {
+    const SleepRecord sleep{T + 60, 600, 80, 79.5};
+    History h(Metric::energy, T, file);
+    addMinute(h, T, "a", 1);
+    h.addSleep(sleep);
+    addMinute(h, T + 60, "b", 2);
+    h.flush(T + 120);
+    h.flush(T + 120);  // nothing new
+    const std::string written = line(T, "1.0\ta=1\t-") + serialize(sleep) + line(T + 60, "1.0\tb=2\t-");
+    EXPECT_EQ(contents(), written);
+    EXPECT_EQ(History(Metric::cpuTime, T + 120, file, History::Access::readOnly).sleeps(), std::vector{sleep});
+    h.addSleep({T + eightDays, 5, 70, 69});
+    h.flush(T + 60 + eightDays + 60);  // the first sleep expires
+    EXPECT_EQ(h.sleeps(), (std::vector<SleepRecord>{{T + eightDays, 5, 70, 69}}));
+    EXPECT_EQ(contents(), written + "1734091200\tsleep\t5.0\t\t70.0:69.0\n");
+}
+
 TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     const std::string live = line(T + 60, "2.0\tx=1\t-", "cpu_ms") + line(T + 120, "3.0\ty=2\t50.0:d\textra");
     const std::string old = line(T + 60 - eightDays, "1.0\told=1\t-"), file0 = old + old + "not a line\n" + live;
@@ -293,6 +325,8 @@ TEST_F(FileFixture, CompactionKeepsWhatACorrectClockWouldLoadAndLinesOfLaterVers
         {"ClockTenDaysAhead", week, T + 10 * day, week, 0},  // nothing within retention: no compaction
         {"LaterVersionsLinesStay", expired + expired + later + expired + expired + line(T, "1.0\ta=1\t-"), T,
          later + line(T, "1.0\ta=1\t-"), 1},
+        {"SleepsExpireLikeMinutes", line(T - 9 * day, "5.0\t\t1.0:1.0", "sleep") + expired + expired + expired +
+         line(T, "5.0\t\t1.0:1.0", "sleep") + line(T, "1.0\ta=1\t-"), T, line(T, "5.0\t\t1.0:1.0", "sleep") + line(T, "1.0\ta=1\t-"), 1},
     };
     for (const auto& c : cases) {
         writeFile(c.file);
