@@ -90,6 +90,7 @@ private:
     std::unique_ptr<History> history_;
     Units units_;
     DrainMeter drainMeter_;
+    BatterySnapshot battery_;  // at the previous tick
     bool chartShown_ = false;                // the chart view exists (created at first opening)
     std::set<std::string> pagePaths_;        // bundle paths of the page last loaded
     std::optional<Shell::TimerId> menuTimer_;

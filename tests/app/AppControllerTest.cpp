@@ -88,18 +88,23 @@ TEST_F(AppControllerTest, TickAfterALongStopClosesTheMinuteAndAddsNothing) {
 }
 
 // The battery's fall between two passes joins the minute it was measured in, with the seconds it
-// covers; across sleep nothing is measured. One read of the battery per tick.
-TEST_F(AppControllerTest, BatteryDrainJoinsTheOpenMinute) {
+// covers; across sleep nothing is measured, but a sleep begun on battery is recorded with the
+// levels on both sides. One read of the battery per tick.
+TEST_F(AppControllerTest, BatteryDrainJoinsTheOpenMinuteAndSleepsOnBatteryAreRecorded) {
     const auto left = [&](double mj) { battery.reading = {.levelPct = 80, .state = ChargeState::discharging, .remainingMJ = mj}; };
     left(100e6);
     start();
     left(99.85e6), tick(0);
     left(99.7e6), tick(0);
-    clocks.sleep(600), left(99e6), tick(0, 0);
+    clocks.sleep(600), left(99e6), battery.reading.levelPct = 79.5, tick(0, 0);
+    const std::int64_t woke = wholeSeconds(clocks.wall) / 60 * 60;
     left(98.9e6), tick(0);
     EXPECT_EQ(app->history().allBuckets().at(0).drain, (Drain{300'000, 30}));  // closed at the sleep
     EXPECT_EQ(app->history().window(wholeSeconds(clocks.wall), 1440).drain, (Drain{400'000, 45}));
     EXPECT_EQ(battery.reads, 6);  // the start, then five ticks
+    battery.reading.state = ChargeState::acPower, tick(0);
+    clocks.sleep(600), tick(0, 0);  // asleep on mains: nothing to record
+    EXPECT_EQ(app->history().sleeps(), (std::vector<SleepRecord>{{woke, 600, 80, 79.5}}));
 }
 
 TEST_F(AppControllerTest, FlushesAtTicksSixtySecondsApartOrWhenTheClockGoesBack) {
