@@ -1,20 +1,20 @@
-// The chart page: markup, style sheet, data constants and script in one self-contained document.
+// The chart page: web/chart.html with its slots filled. The markup, style sheet and script are
+// files under web/; this writes only the words of the user's language and the data.
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <string_view>
 
 #include "Chart.hpp"
+#include "ChartTemplate.hpp"
 #include "I18n.hpp"
-#include "WebAssets.hpp"
 
 namespace sapwell {
 
 namespace {
 
-// The page script carries this line where the subtitle statement goes: the statement needs the
-// functions above it and must run before the wiring below it.
-constexpr std::string_view subtitleMarker = "/* @subtitle */";
+using web::chart::Slot;
 
 template <typename Int>
 void appendInt(std::string& out, Int v) {
@@ -34,35 +34,111 @@ std::string shortestDouble(double v) {
     return std::string(buf, end);
 }
 
+// The page script's word table L: the name the script uses, and the text.
+struct Word {
+    std::string_view name;
+    S key;
+};
+constexpr Word words[] = {
+    {"noData", S::noData},
+    {"appNotFound", S::appNotFound},
+    {"reveal", S::tooltipReveal},
+    {"hideAll", S::hideAll},
+    {"showAll", S::showAll},
+    {"unitPct", S::unitPctPerHourShort},
+    {"unitJ", S::joule},
+    {"unitW", S::unitWatt},
+    {"unitMW", S::unitMilliwatt},
+    {"unitUW", S::unitMicrowatt},
+    {"unitWh", S::unitWattHour},
+    {"unitMWh", S::unitMilliwattHour},
+    {"unitUWh", S::unitMicrowattHour},
+    {"unitCPU", S::unitCPUSecondsPerMinute},
+    {"cpuS", S::cpuSeconds},
+    {"cpuMin", S::cpuMinutes},
+    {"cpuH", S::cpuHours},
+    {"stateD", S::stateDischarging},
+    {"stateC", S::stateCharging},
+    {"stateA", S::stateACPower},
+};
+
 struct Page {
     std::string out;
     Lang lang;
+    const std::vector<std::int64_t>& labels;
+    const std::vector<Series>& series;
+    const std::vector<Bucket>& buckets;
+    Metric metric;
+    double toPercent;
+    bool hasBattery;
+    std::int64_t now;
+    int minutes;
+    const BundleMap& bundles;
 
-    Page& operator<<(std::string_view s) {
-        out.append(s);
-        return *this;
-    }
-    Page& operator<<(S key) {
-        out.append(t(lang, key));
-        return *this;
-    }
+    bool cpu() const { return metric == Metric::cpuTime; }
+    void text(S key) { out.append(t(lang, key)); }
+    void flag(bool b) { out.append(b ? "true" : "false"); }
 };
 
-void button(Page& p, std::string_view id, bool active, S text, std::string_view dataMin = {}) {
-    p << "<button class=\"" << (active ? "tbtn active" : "tbtn") << "\" id=\"" << id << "\"";
-    if (!dataMin.empty()) p << " data-min=\"" << dataMin << "\"";
-    p << ">" << text << "</button>";
+// Every slot of the template, and none that is not there: the build stops at a slot added to the
+// template and not filled here, and at one filled here and gone from the template.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+void fill(Page& p, Slot slot) {
+    switch (slot) {
+        case Slot::htmlLang: p.out.append(p.lang.htmlCode()); return;
+        case Slot::title: return p.text(p.cpu() ? S::chartTitleCPU : S::chartTitle);
+        case Slot::style: p.out.append(web::chart::style); return;
+        case Slot::collected: return p.text(S::chartCollected);
+        case Slot::minutes: return appendInt(p.out, p.minutes);
+        case Slot::updated: return p.text(S::chartUpdated);
+        case Slot::now: return appendInt(p.out, p.now);
+        case Slot::cpuNote:
+            if (p.cpu()) p.out.append(" \u00b7 ").append(t(p.lang, S::chartInCPU));
+            return;
+        case Slot::period: return p.text(S::period);
+        case Slot::period1h: return p.text(S::period1h);
+        case Slot::period6h: return p.text(S::period6h);
+        case Slot::period1d: return p.text(S::period1d);
+        case Slot::period1w: return p.text(S::period1w);
+        case Slot::periodAll: return p.text(S::periodAll);
+        case Slot::view: return p.text(S::viewMode);
+        case Slot::stacked: return p.text(S::viewStacked);
+        case Slot::lines: return p.text(S::viewLines);
+        case Slot::smoothing: return p.text(S::smoothing);
+        case Slot::min1: return p.text(S::min1);
+        case Slot::min5: return p.text(S::min5);
+        case Slot::min15: return p.text(S::min15);
+        case Slot::unitPct: return p.text(S::unitPctPerHourShort);
+        case Slot::unitWatt: return p.text(S::unitWatt);
+        case Slot::hideAll: return p.text(S::hideAll);
+        case Slot::batteryLevel: return p.text(S::batteryLevel);
+        case Slot::colApp: return p.text(S::colApp);
+        case Slot::colTotal: return p.text(S::colTotal);
+        case Slot::colAvgRate: return p.text(S::colAvgRate);
+        case Slot::colPeak: return p.text(S::colPeak);
+        case Slot::colShare: return p.text(S::colShare);
+        case Slot::labels:
+            for (std::size_t i = 0; i < p.labels.size(); ++i) {
+                if (i) p.out.push_back(',');
+                appendInt(p.out, p.labels[i]);
+            }
+            return;
+        case Slot::series: return appendJsonSeries(p.out, p.series);
+        case Slot::bat: return appendJsonBat(p.out, p.buckets);
+        case Slot::toPct: p.out.append(shortestDouble(p.toPercent)); return;
+        case Slot::hasBattery: return p.flag(p.hasBattery);
+        case Slot::isCpu: return p.flag(p.cpu());
+        case Slot::bundles: p.out.append(jsonBundles(p.bundles)); return;
+        case Slot::locale: p.out.append(p.lang.jsLocale()); return;
+        case Slot::strings:
+            for (const auto& w : words)
+                p.out.append("  ").append(w.name).append(": ").append(jsonString(t(p.lang, w.key))).append(",\n");
+            return;
+        case Slot::script: p.out.append(web::chart::script); return;
+    }
 }
-
-void batEntry(Page& p, std::string_view colour, S text) {
-    p << "<span style=\"display:flex;align-items:center;gap:5px\">"
-         "<span style=\"display:inline-block;width:16px;height:3px;border-radius:2px;background:"
-      << colour << "\"></span>" << text << "</span>";
-}
-
-void member(Page& p, std::string_view name, S key) {
-    p << "  " << name << ": " << jsonString(t(p.lang, key)) << ",\n";
-}
+#pragma GCC diagnostic pop
 
 }  // namespace
 
@@ -70,116 +146,19 @@ std::string render(const std::vector<std::int64_t>& labels, const std::vector<Se
                    const std::vector<Bucket>& buckets, Metric metric, double toPercent,
                    bool hasBattery, std::int64_t now, int minutes, const BundleMap& bundles,
                    Lang lang) {
-    Page p{{}, lang};
-    // Room for the data constants as well, so a week's page (a megabyte) is not copied as it grows:
-    // per minute a label and a battery entry, and per value a number and its comma.
+    Page p{{}, lang, labels, series, buckets, metric, toPercent, hasBattery, now, minutes, bundles};
+    // Room for the whole page, so a week's page (a megabyte) is not copied as it grows: what it
+    // takes from web/, per minute a label and a battery entry, per value a number and its comma,
+    // and the words, none of which is near 64 bytes in any language.
     std::size_t dataBytes = labels.size() * 32;
     for (const auto& s : series) dataBytes += s.values.size() * 7;
-    p.out.reserve(34932 + dataBytes);
-    const bool cpu = metric == Metric::cpuTime;
-    const S title = cpu ? S::chartTitleCPU : S::chartTitle;
-
-    p << "<!DOCTYPE html>\n<html lang=\"" << lang.htmlCode() << "\">\n<head>\n"
-      << "<meta charset=\"utf-8\">\n<title>" << title << "</title>\n<style>\n"
-      << web::asset("chart.css") << "</style>\n</head>\n<body>\n";
-    p << "<h1>" << title << "</h1>\n<div class=\"sub\" id=\"sub\"></div>\n";
-
-    p << "<div class=\"card\">\n<div class=\"controls\">\n";
-    p << "<span class=\"ctrl-label\">" << S::period << "</span>\n";
-    p << "<div class=\"btn-group\" id=\"periodGroup\">";
-    button(p, "btnP1h", false, S::period1h, "60");
-    button(p, "btnP6h", false, S::period6h, "360");
-    button(p, "btnP1d", true, S::period1d, "1440");
-    button(p, "btnP1w", false, S::period1w, "10080");
-    button(p, "btnPAll", false, S::periodAll, "0");
-    p << "</div>\n<span class=\"ctrl-label\">" << S::viewMode << "</span>\n";
-    p << "<div class=\"btn-group\" id=\"modeGroup\">";
-    button(p, "btnStack", true, S::viewStacked);
-    button(p, "btnLine", false, S::viewLines);
-    p << "</div>\n<span class=\"ctrl-label\">" << S::smoothing << "</span>\n";
-    p << "<div class=\"btn-group\" id=\"smoothGroup\">";
-    button(p, "btnS1", false, S::min1);
-    button(p, "btnS5", true, S::min5);
-    button(p, "btnS15", false, S::min15);
-    p << "</div>\n<div class=\"btn-group\" id=\"unitGroup\" style=\"display:none\">";
-    button(p, "btnPct", true, S::unitPctPerHourShort);
-    button(p, "btnWatt", false, S::unitWatt);
-    p << "</div>\n<button class=\"solo\" id=\"toggleAll\">" << S::hideAll << "</button>\n";
-    p << "</div>\n<canvas id=\"c\"></canvas>\n<div class=\"legend\" id=\"legend\"></div>\n";
-    p << "<div id=\"bat-legend\" style=\"display:none;gap:16px;margin-top:10px;padding-top:10px;"
-         "border-top:1px solid var(--line);flex-wrap:wrap;font-size:12px;color:var(--muted)\">"
-         "<span style=\"font-weight:600\">"
-      << S::batteryLevel << ":</span>";
-    batEntry(p, "#ef4444", S::stateDischarging);
-    batEntry(p, "#22c55e", S::stateCharging);
-    batEntry(p, "#3b82f6", S::stateACPower);
-    p << "</div>\n</div>\n";
-
-    p << "<div class=\"card\">\n<table>\n<thead><tr>"
-      << "<th data-i=\"0\">" << S::colApp << "</th>"
-      << "<th data-i=\"1\" class=\"num\">" << S::colTotal << "</th>"
-      << "<th data-i=\"2\" class=\"num\">" << S::colAvgRate << "</th>"
-      << "<th data-i=\"3\" class=\"num\">" << S::colPeak << "</th>"
-      << "<th data-i=\"4\" class=\"num\">" << S::colShare << "</th>"
-      << "</tr></thead>\n<tbody id=\"tb\"></tbody>\n</table>\n</div>\n";
-    p << "<div class=\"tip\" id=\"tip\"></div>\n";
-
-    p << "<script>\nconst LABELS = [";
-    for (std::size_t i = 0; i < labels.size(); ++i) {
-        if (i) p << ",";
-        appendInt(p.out, labels[i]);
+    const std::size_t wordBytes = (std::size(web::chart::pieces) + std::size(words)) * 64;
+    p.out.reserve(web::chart::fixedBytes + wordBytes + dataBytes);
+    for (const auto& piece : web::chart::pieces) {
+        p.out.append(piece.text);
+        fill(p, piece.slot);
     }
-    p << "];\nconst SERIES = ";
-    appendJsonSeries(p.out, series);
-    p << ";\nconst BAT = ";
-    appendJsonBat(p.out, buckets);
-    p << ";\n";
-    p << "const TO_PCT = " << shortestDouble(toPercent) << ";\n";
-    p << "const HAS_BATTERY = " << (hasBattery ? "true" : "false") << ";\n";
-    p << "const IS_CPU = " << (cpu ? "true" : "false") << ";\n";
-    p << "const SHOW_BATTERY = HAS_BATTERY && !IS_CPU;\n";
-    p << "const BUNDLES = " << jsonBundles(bundles) << ";\n";
-    p << "const LOCALE = \"" << lang.jsLocale() << "\";\n";
-    p << "const L = {\n";
-    member(p, "noData", S::noData);
-    member(p, "appNotFound", S::appNotFound);
-    member(p, "reveal", S::tooltipReveal);
-    member(p, "hideAll", S::hideAll);
-    member(p, "showAll", S::showAll);
-    member(p, "unitPct", S::unitPctPerHourShort);
-    member(p, "unitJ", S::joule);
-    member(p, "unitW", S::unitWatt);
-    member(p, "unitMW", S::unitMilliwatt);
-    member(p, "unitUW", S::unitMicrowatt);
-    member(p, "unitWh", S::unitWattHour);
-    member(p, "unitMWh", S::unitMilliwattHour);
-    member(p, "unitUWh", S::unitMicrowattHour);
-    member(p, "unitCPU", S::unitCPUSecondsPerMinute);
-    member(p, "cpuS", S::cpuSeconds);
-    member(p, "cpuMin", S::cpuMinutes);
-    member(p, "cpuH", S::cpuHours);
-    member(p, "stateD", S::stateDischarging);
-    member(p, "stateC", S::stateCharging);
-    member(p, "stateA", S::stateACPower);
-    p << "};\n";
-
-    // The script's state and functions, the subtitle, then its wiring and start-up.
-    const std::string_view script = web::asset("chart.js");
-    const std::size_t cut = script.find(subtitleMarker);
-    const std::string_view head = script.substr(0, cut);
-    const std::string_view tail =
-        cut == std::string_view::npos ? std::string_view{} : script.substr(cut + subtitleMarker.size());
-    p << head;
-    p << "document.getElementById(\"sub\").textContent = " << jsonString(t(lang, S::chartCollected))
-      << " + \": ";
-    appendInt(p.out, minutes);
-    p << " \u00b7 \" + " << jsonString(t(lang, S::chartUpdated)) << " + \" \" + new Date(";
-    appendInt(p.out, now);
-    p << " * 1000).toLocaleString(LOCALE)";
-    if (cpu) p << " + \" \u00b7 \" + " << jsonString(t(lang, S::chartInCPU));
-    p << ";";
-    p << tail;
-    p << "</script>\n</body>\n</html>\n";
+    p.out.append(web::chart::ending);
     return std::move(p.out);
 }
 

@@ -19,5 +19,6 @@ else()
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/macos/compile-check.sh ${PROJECT_SOURCE_DIR}
                    ${CMAKE_BINARY_DIR}/macos-check ${SAPWELL_CLANG16})
   # Parses GNUstep's AppKit once per Objective-C++ file: minutes on a busy machine.
-  set_tests_properties(macos_compile_check PROPERTIES TIMEOUT 1200)
+  set_tests_properties(macos_compile_check PROPERTIES TIMEOUT 1200
+                       ENVIRONMENT SAPWELL_GENERATED_DIR=${SAPWELL_WEB_INCLUDE_DIR})
 endif()

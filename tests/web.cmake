@@ -20,3 +20,8 @@ if(SAPWELL_NODE AND SAPWELL_NPM)
     TIMEOUT 600
     ENVIRONMENT "SAPWELL_BINARY=$<TARGET_FILE:sapwell>;SAPWELL_PAGEGEN=$<TARGET_FILE:sapwell_pagegen>;SAPWELL_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output")
 endif()
+
+# The page build's own check of the template's slots.
+add_test(NAME web_template_check
+         COMMAND ${CMAKE_COMMAND} -DGENERATOR=${PROJECT_SOURCE_DIR}/cmake/GenerateWebAssets.cmake
+                 -DWORK=${CMAKE_CURRENT_BINARY_DIR}/template-check -P ${CMAKE_CURRENT_SOURCE_DIR}/web/template-check.cmake)

@@ -2,7 +2,7 @@
 
 #include "Chart.hpp"
 #include "I18n.hpp"
-#include "WebAssets.hpp"
+#include "ChartTemplate.hpp"
 
 namespace sapwell {
 namespace {
@@ -32,15 +32,16 @@ TEST(ChartPage, MarkupInEveryLanguageFetchesNothingNoNameEndsTheScriptAndCpuSays
     for (const Lang lang : Lang::all) {
         const auto text = page(Metric::energy, 0.5, lang, "</script><script>alert(1)</script>\"");
         expectInOrder(text, {"<!DOCTYPE html>\n<html lang=\"" + std::string(lang.htmlCode()) + "\">",
-            "<meta charset=\"utf-8\">", std::string(web::asset("chart.css")), "<h1>" + std::string(t(lang, S::chartTitle)) + "</h1>",
-            "id=\"btnPAll\" data-min=\"0\">" + std::string(t(lang, S::periodAll)) + "<",
-            "\nconst LOCALE = \"" + std::string(lang.jsLocale()) + "\";\n"});
+            "<meta charset=\"utf-8\">", std::string(web::chart::style), "<h1>" + std::string(t(lang, S::chartTitle)) + "</h1>",
+            "id=\"btnPAll\">" + std::string(t(lang, S::periodAll)) + "<",
+            "\nconst LOCALE = \"" + std::string(lang.jsLocale()) + "\";\n", std::string(web::chart::script),
+            "</script>\n</body>\n</html>\n"});
         for (const std::string bad : {"http", "src=", "url(", "@import", "<link", "@font-face", "<script>alert", "</script><"})
             EXPECT_EQ(text.find(bad), std::string::npos) << bad;
     }
     const std::string title(t(Lang::en, S::chartTitleCPU)), inCpu(t(Lang::en, S::chartInCPU));
     expectInOrder(page(Metric::cpuTime, 0.5, Lang::en), {"<title>" + title + "</title>", "<h1>" + title + "</h1>",
-        "const IS_CPU = true;", "toLocaleString(LOCALE) + \" \u00b7 \" + " + jsonString(inCpu) + ";"});
+        " data-t=\"1764958560\"></span> \u00b7 " + inCpu + "</div>", "const IS_CPU = true;"});
 }
 
 }  // namespace

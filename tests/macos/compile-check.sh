@@ -5,7 +5,8 @@
 # with clang, so a construct only g++ accepts is caught before a Mac sees it.
 #
 # Usage: compile-check.sh SOURCE_DIR WORK_DIR [CLANG++] [FILE...]
-# With FILEs, checks only those (paths relative to SOURCE_DIR).
+# With FILEs, checks only those (paths relative to SOURCE_DIR). SAPWELL_GENERATED_DIR names the
+# build's folder of generated headers (the chart page's), which core/ChartPage.cpp includes.
 set -uo pipefail
 
 src=$(cd "$1" && pwd)
@@ -56,7 +57,7 @@ void _Block_release(const void *);
 STUB
 
 project_includes=(-I"$src/core" -I"$src/platform" -I"$src/platform/macos" -I"$src/app"
-                  -I"$src/app/macos")
+                  -I"$src/app/macos" ${SAPWELL_GENERATED_DIR:+-I"$SAPWELL_GENERATED_DIR"})
 apple=(-I"$src/tests/macos/include" -include "$src/tests/macos/include/AppleDeclarations.h")
 warnings=(-Wall -Wextra -Werror -Wundeclared-selector)
 mac_library=(-stdlib=libc++ -include "$src/tests/macos/include/GlibcOnly.h")

@@ -6,13 +6,13 @@ import { T0, dumpPage, expectPixel, genPage, hoverIndex, line, minutes, redraw, 
 const { withPage, test } = useBrowser();
 const [RED, BLUE] = ['#ff6b6b', '#4dabf7'];
 const [cpu, energy] = ['cpu_ms', 'energy_mj'].map((tag) => (count, items, opts) => minutes(count, tag, items, opts));
-const geometry = (page, i = 0, j = 0) => page.evaluate(([i, j]) => ({ top: layout.top, ph: layout.ph,  // i < 0: the middle
-  mid: layout.left + layout.pw / 2, x0: layout.x(i < 0 ? Math.floor(layout.n / 2) : i), x1: layout.x(j) }), [i, j]);
+const geometry = (page, i = 0, j = 0) => page.evaluate(([i, j]) => ((l) => ({ top: l.top, ph: l.ph,  // i < 0: the middle
+  mid: l.left + l.pw / 2, x0: l.x(i < 0 ? Math.floor(l.n / 2) : i), x1: l.x(j) }))(__sapwell.layout), [i, j]);
 const shown = (page, ...ids) => Promise.all(ids.map((id) => page.$eval(id, (g) => getComputedStyle(g).display)));
 
 test('an empty history draws the brand mark and the no-data word, and no rows or tooltip', () => dumpPage([]), async (page) => {
   assert.deepEqual((await redraw(page)).texts.map((t) => t.text), ['No data']);
-  assert.deepEqual(await page.evaluate(() => [layout, document.querySelectorAll('#tb tr').length]), [null, 0]);
+  assert.deepEqual(await page.evaluate(() => [__sapwell.layout, document.querySelectorAll('#tb tr').length]), [null, 0]);
   // The mark's liquid fills the lower part of its 44 px square centred at (w/2, 159).
   const [r, g] = await expectPixel(page, await page.evaluate(() => document.getElementById('c').clientWidth / 2), 173);
   assert.ok(g > r && g > 100, `liquid colour ${r},${g}`);
@@ -43,8 +43,9 @@ for (const count of [30, 3000]) {  // point by point; more minutes than pixel co
 
 // Painted pixels of each colour in canvas columns x0 to x1 of the plot (the areas' alpha is cc, edges excluded).
 const painted = (page, colours, x0, x1) => page.evaluate(([colours, x0, x1]) => {
-  const [w, h] = [x1 - x0, Math.floor(layout.ph)], c = Object.assign(document.createElement('canvas'), { width: w, height: h });
-  c.getContext('2d').drawImage(document.getElementById('c'), x0, Math.ceil(layout.top), w, h, 0, 0, w, h);
+  const { ph, top } = __sapwell.layout;
+  const [w, h] = [x1 - x0, Math.floor(ph)], c = Object.assign(document.createElement('canvas'), { width: w, height: h });
+  c.getContext('2d').drawImage(document.getElementById('c'), x0, Math.ceil(top), w, h, 0, 0, w, h);
   const px = c.getContext('2d').getImageData(0, 0, w, h).data;  // a copy keeps the page's context unread
   const rgb = colours.map((h) => [1, 3, 5].map((o) => parseInt(h.slice(o, o + 2), 16)));
   const counts = colours.map(() => 0);
@@ -61,7 +62,7 @@ const bulkSmall = cpu(7 * 1440 + 30, (k) => (k % 10 === 0 ? { Bulk: 100000 } : k
 test('a dense week keeps every curve: areas in proportion to the totals, lines for both, the tooltip as drawn',
   () => dumpPage(bulkSmall), async (page) => {
     await page.click('#btnP1w').then(() => page.click('#btnS1'));
-    const { left, pw, n, max } = await page.evaluate(() => layout);
+    const { left, pw, n, max } = await page.evaluate(() => __sapwell.layout);
     const whole = await painted(page, [RED, BLUE], Math.ceil(left), Math.floor(left + pw));
     const shares = Object.fromEntries((await tableRows(page)).map((r) => [r[0], parseFloat(r[4])]));
     const ratio = (whole[0] / whole[1]) / (shares.Bulk / shares.Small);
@@ -73,7 +74,7 @@ test('a dense week keeps every curve: areas in proportion to the totals, lines f
       const tip = await page.evaluate((c) => ((r) => [r.left + c + 0.5, r.top + 100])(document.getElementById('c')
         .getBoundingClientRect()), col).then(([cx, cy]) => page.mouse.move(cx, cy)).then(() => page.$eval('#tip', (t) => t.innerText));
       const heights = await painted(page, [RED, BLUE], col, col + 1);
-      const ph = await page.evaluate(() => layout.ph);
+      const ph = await page.evaluate(() => __sapwell.layout.ph);
       ['Bulk', 'Small'].forEach((name, k) => {
         const value = parseFloat((tip.match(new RegExp(name + ' — ([\\d.]+) CPU')) || [])[1]);
         assert.ok(Math.abs(value * 1000 / max * ph - heights[k]) <= 2, `${name}: ${tip} over ${heights} px of ${ph}`);
@@ -96,7 +97,7 @@ for (const [count, gapBefore, dashes, labels, emptyAfter] of [
     () => dumpPage(cpu(count, () => ({ App: 1500 }), { gapBefore })), async (page) => {
       await page.click('#btnPAll');
       const { texts, dashes: got } = await redraw(page);
-      assert.deepEqual([got, await page.evaluate(() => layout.n), texts.filter((t) => t.font.startsWith('9px'))
+      assert.deepEqual([got, await page.evaluate(() => __sapwell.layout.n), texts.filter((t) => t.font.startsWith('9px'))
         .map((t) => t.text)], [dashes, count, labels]);
       const g = await geometry(page, emptyAfter, emptyAfter + 1);  // a quarter along: off the dashed line
       if (emptyAfter) await expectPixel(page, g.x0 + (g.x1 - g.x0) / 4, g.top + g.ph * 0.8, null, 0);
@@ -125,7 +126,7 @@ test('each period button cuts the chart and the table at the same first minute; 
     for (const [id, min] of [['btnP1h', 60], ['btnP6h', 360], ['btnP1d', 1440], ['btnP1w', 10080], ['btnPAll', 0]]) {
       await page.click('#' + id);
       const n = min ? labels.filter((t) => t >= labels.at(-1) - min * 60).length : labels.length;
-      assert.deepEqual(await page.evaluate(() => [layout.n, periodMin, Array.from(
+      assert.deepEqual(await page.evaluate(() => [__sapwell.layout.n, __sapwell.state.period, Array.from(
         document.querySelectorAll('#periodGroup .active'), (b) => b.id)]), [n, min, [id]]);
       assert.equal((await tableRows(page)).find((r) => r[0] === 'Old')[1],
         n >= 3600 ? (n / 3600).toFixed(1) + ' CPU hours' : (n / 60).toFixed(1) + ' CPU min', id);
@@ -152,7 +153,7 @@ it('the battery chooses the unit and has its own axis: 47.5–52.5 around 50, 93
     [(k) => (k % 2 ? '96.4:d' : '96.1:d'), '93.6% 98.9%', 'pct'], [() => '100.0:a', '95.0% 100.0%', 'watt'], [() => '-', '', 'pct']]) {
     await withPage(genPage(energy(40, () => ({ App: 600 }), { bat })), {}, async (page) => {
       const right = (await redraw(page)).texts.filter((t) => /^\d+\.\d%$/.test(t.text) && t.align === 'left').map((t) => t.text);
-      assert.deepEqual([right.length ? `${right.length} ${right[0]} ${right.at(-1)}` : '', await page.evaluate(() => unitMode),
+      assert.deepEqual([right.length ? `${right.length} ${right[0]} ${right.at(-1)}` : '', await page.evaluate(() => __sapwell.state.unit),
         ...await shown(page, '#unitGroup', '#bat-legend'), await page.$eval('#unitGroup .active', (b) => b.id)],
       [ends && '5 ' + ends, mode, 'flex', ends ? 'flex' : 'none', mode === 'pct' ? 'btnPct' : 'btnWatt'], ends);
       if (!ends.startsWith('47.5')) return;  // all at 50 %: the line runs through the middle in each state's colour
@@ -165,7 +166,7 @@ it('the battery chooses the unit and has its own axis: 47.5–52.5 around 50, 93
 
 test('CPU time: no unit group, battery legend, axis or tooltip line; smoothing over 1, 5 or 15 trailing minutes',
   () => dumpPage(cpu(40, (k) => ({ Spike: k === 20 ? 1500 : 0, Base: 1500 }), { bat: () => '87.5:d' })), async (page) => {
-    assert.deepEqual([await page.evaluate(() => IS_CPU && !SHOW_BATTERY && unitMode), ...await shown(page,
+    assert.deepEqual([await page.evaluate(() => IS_CPU && !SHOW_BATTERY && __sapwell.state.unit), ...await shown(page,
       '#unitGroup', '#bat-legend')], ['cpu', 'none', 'none']);
     const texts = (await redraw(page)).texts.map((t) => t.text).join('|'), tip = await hoverIndex(page, 10);
     assert.ok(texts.includes('CPU s/min') && !texts.includes('%'), texts);
@@ -175,8 +176,8 @@ test('CPU time: no unit group, battery legend, axis or tooltip line; smoothing o
     for (const [id, w, expect] of [[null, 5, [300, 300, 300]], ['btnS1', 1, [1500, 0, 0]], ['btnS5', 5, [300, 300, 300]],
       ['btnS15', 15, [100, 100, 100]]]) {
       if (id) await page.click('#' + id);
-      assert.deepEqual(await page.evaluate((id) => [smoothWin, document.getElementById(id).classList.contains('active'),
-        ...[20, 21, 22].map((i) => Math.round(layout.data[1][i] * 1000) / 1000)], id || 'btnS5'), [w, true, ...expect], id);
+      assert.deepEqual(await page.evaluate((id) => [__sapwell.state.smoothing, document.getElementById(id).classList.contains('active'),
+        ...[20, 21, 22].map((i) => Math.round(__sapwell.layout.data[1][i] * 1000) / 1000)], id || 'btnS5'), [w, true, ...expect], id);
     }
-    assert.equal(await page.evaluate(() => layout.data[0][0]), 1500);  // the first point averages what exists
+    assert.equal(await page.evaluate(() => __sapwell.layout.data[0][0]), 1500);  // the first point averages what exists
   });

@@ -4,7 +4,7 @@ import { T0, dumpPage, genPage, hoverIndex, minutes, redraw, tableRows, useBrows
 
 const { test } = useBrowser();
 const legend = (page) => page.$$eval('#legend > div', (ds) => ds.map((d) => d.textContent + (d.className ? ':' + d.className : '')));
-const state = (page) => page.evaluate(() => [layout?.vis.map((c) => c.i) ?? null, document.getElementById('toggleAll')
+const state = (page) => page.evaluate(() => [__sapwell.layout?.vis.map((c) => c.i) ?? null, document.getElementById('toggleAll')
   .textContent, document.querySelectorAll('#tb tr').length]);
 
 test('the legend toggles single curves and hides or shows all; the table keeps every row',

@@ -25,8 +25,8 @@ for (const [scheme, background, active] of [['light', 'rgb(245, 245, 247)', 'rgb
     assert.equal(await page.evaluate(() => getComputedStyle(document.body).backgroundColor), background);
     // Once the active colour has faded in, the stacked areas cover nearly every column above the plot's bottom.
     await page.waitForFunction((c) => getComputedStyle(document.getElementById('btnP1w')).backgroundColor === c, active);
-    const covered = await page.evaluate(() => Array.from(document.getElementById('c').getContext('2d').getImageData(
-      Math.ceil(layout.left), 345, Math.floor(layout.pw), 1).data).filter((v, i) => i % 4 === 3 && v).length / layout.pw);
+    const covered = await page.evaluate(({ left, pw } = __sapwell.layout) => Array.from(document.getElementById('c')
+      .getContext('2d').getImageData(Math.ceil(left), 345, Math.floor(pw), 1).data).filter((v, i) => i % 4 === 3 && v).length / pw);
     assert.ok(covered > 0.9, `covered ${covered}`);
     await page.screenshot({ path: `${OUTPUT}/chart-week-${scheme}.png`, fullPage: true });
     await page.click('#btnLine');

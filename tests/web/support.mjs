@@ -71,7 +71,7 @@ export function useBrowser() {
   return { withPage, test: (title, file, check, opts) => it(title, () => withPage(file(), opts, check)) };
 }
 
-export const redraw = (page) => page.evaluate(() => (Object.assign(window, { __texts: [], __dashes: 0 }), draw(),
+export const redraw = (page) => page.evaluate(() => (Object.assign(window, { __texts: [], __dashes: 0 }), __sapwell.draw(),
   { texts: window.__texts, dashes: window.__dashes }));
 
 // Asserts the colour at CSS pixel (x, y): `hex` (null: any), `alpha` ±3 or [lo, hi]; a copy keeps the page's context unread.
@@ -90,7 +90,7 @@ export async function expectPixel(page, x, y, hex, alpha = 255, tol = 3) {
 export const tableRows = (page) => page.$$eval('#tb tr', (trs) => trs.map((tr) => Array.from(tr.cells).map((c) => c.textContent)));
 
 export async function hoverIndex(page, i) {
-  await page.mouse.move(...await page.evaluate((k) => ((r) => [r.left + layout.x(k), r.top + 100])(
+  await page.mouse.move(...await page.evaluate((k) => ((r) => [r.left + __sapwell.layout.x(k), r.top + 100])(
     document.getElementById('c').getBoundingClientRect()), i));
   return page.$eval('#tip', (t) => ({ text: t.innerText, opacity: t.style.opacity }));
 }

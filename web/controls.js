@@ -1,0 +1,120 @@
+// Controls and start-up: the button groups, the legends, the host, and the hook for the tests.
+
+// One entry per button group: the state key it sets, [button id, value] per button, and whether
+// the table follows it (it shows totals over the period, in the unit). A group that is not
+// `shown` stays hidden and unwired.
+const GROUPS = [
+  { id: "periodGroup", key: "period", table: true,
+    buttons: [["btnP1h", 60], ["btnP6h", 360], ["btnP1d", 1440], ["btnP1w", 10080], ["btnPAll", 0]] },
+  { id: "modeGroup", key: "stacked", buttons: [["btnStack", true], ["btnLine", false]] },
+  { id: "smoothGroup", key: "smoothing", buttons: [["btnS1", 1], ["btnS5", 5], ["btnS15", 15]] },
+  { id: "unitGroup", key: "unit", table: true, shown: SHOW_BATTERY,
+    buttons: Object.keys(UNITS).filter((m) => UNITS[m].button).map((m) => [UNITS[m].button, m]) },
+];
+
+function setActive(group) {
+  for (const [id, value] of group.buttons) {
+    document.getElementById(id).classList.toggle("active", state[group.key] === value);
+  }
+}
+
+// Outside the application's web view there is no host to tell.
+function post(message) {
+  try {
+    const h = window.webkit && window.webkit.messageHandlers && window.webkit.messageHandlers.sapwell;
+    if (h) h.postMessage(message);
+  } catch (e) {
+    // The host went away; nothing to tell it.
+  }
+}
+
+// One entry per curve, in its colour; a click hides or shows it.
+function buildLegend() {
+  const legend = document.getElementById("legend");
+  legend.textContent = "";
+  SERIES.forEach((s, i) => {
+    const item = document.createElement("div");
+    if (state.hidden.has(i)) item.className = "off";
+    const sw = document.createElement("span");
+    sw.className = "sw";
+    sw.style.background = COLORS[i % COLORS.length];
+    item.appendChild(sw);
+    item.appendChild(document.createTextNode(s.name));
+    item.addEventListener("click", () => {
+      if (state.hidden.has(i)) state.hidden.delete(i);
+      else state.hidden.add(i);
+      buildLegend();
+      draw();
+    });
+    legend.appendChild(item);
+  });
+}
+
+// The battery line's colours, shown only when there is a line.
+function showBatteryLegend() {
+  if (!SHOW_BATTERY || !BAT.some((b) => b !== null)) return;
+  const box = document.getElementById("bat-legend");
+  for (const { colour, word } of Object.values(STATES)) {
+    const key = document.createElement("span");
+    key.className = "bat-key";
+    const line = document.createElement("span");
+    line.style.background = colour;
+    key.append(line, word);
+    box.appendChild(key);
+  }
+  box.style.display = "flex";
+}
+
+function wire(group) {
+  if (group.shown === false) return;
+  document.getElementById(group.id).style.display = "";
+  setActive(group);
+  for (const [id, value] of group.buttons) {
+    document.getElementById(id).addEventListener("click", () => {
+      state[group.key] = value;
+      setActive(group);
+      draw();
+      if (group.table) buildTable();
+    });
+  }
+}
+
+// The time of the newest data, in the reader's locale.
+const updated = document.getElementById("updated");
+updated.textContent = new Date(Number(updated.dataset.t) * 1000).toLocaleString(LOCALE);
+
+GROUPS.forEach(wire);
+document.getElementById("toggleAll").addEventListener("click", (ev) => {
+  if (state.hidden.size > 0) state.hidden.clear();
+  else SERIES.forEach((s, i) => state.hidden.add(i));
+  ev.currentTarget.textContent = state.hidden.size > 0 ? L.showAll : L.hideAll;
+  buildLegend();
+  draw();
+});
+document.getElementById("tb").addEventListener("click", (ev) => {
+  const cell = ev.target.closest ? ev.target.closest("td.app") : null;
+  if (cell) post(cell.dataset.path);
+});
+canvas.addEventListener("mousemove", showTip);
+canvas.addEventListener("mouseleave", hideTip);
+window.addEventListener("resize", draw);
+// The web view takes the key before the application's menu would see it.
+document.addEventListener("keydown", (ev) => {
+  if ((ev.key === "w" || ev.key === "W") && ev.metaKey && !ev.shiftKey && !ev.altKey) {
+    ev.preventDefault();
+    post("close");
+  }
+});
+
+showBatteryLegend();
+buildLegend();
+buildTable();
+draw();
+
+// For the browser tests and the draw benchmark, so they need none of the script's insides: the
+// view's state, the last drawing's geometry (null when it showed no data), and a redraw.
+window.__sapwell = Object.freeze({
+  state,
+  get layout() { return layout; },
+  draw,
+});

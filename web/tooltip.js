@@ -1,0 +1,68 @@
+// The tooltip: what the last drawing shows under the pointer.
+
+const tip = document.getElementById("tip");
+
+// Markup from text, for the tooltip and the table.
+function esc(s) {
+  return String(s).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+    .replace(/"/g, "&quot;").replace(/'/g, "&#39;");
+}
+
+function hideTip() {
+  tip.style.opacity = "0";
+}
+
+// The battery point nearest to minute i; of two as near, the earlier.
+function nearestBattery(pts, i) {
+  let k = Math.min(lowerBound(pts.length, (j) => pts[j].i, i), pts.length - 1);
+  if (k > 0 && i - pts[k - 1].i <= pts[k].i - i) k -= 1;
+  return pts[k];
+}
+
+// The pixel column drawn at canvas x `px` when minute i lies in a run drawn by columns, else null.
+function columnAt(lay, i, px) {
+  const r = Math.min(lowerBound(lay.runs.length, (j) => lay.runs[j][1], i), lay.runs.length - 1);
+  const cs = lay.cols[r];
+  if (!cs) return null;
+  const j = Math.floor(px) - Math.floor(lay.x(lay.runs[r][0]));
+  return cs[Math.max(0, Math.min(cs.length - 1, j))];
+}
+
+function showTip(ev) {
+  if (!layout) return hideTip();
+  const rect = canvas.getBoundingClientRect();
+  const px = ev.clientX - rect.left;
+  const rel = (px - layout.left) / layout.pw;
+  const i = Math.round(rel * (layout.n - 1));
+  if (!(i >= 0 && i <= layout.n - 1)) return hideTip();
+  // Under a column the tooltip tells what the column shows: its minutes and their means.
+  const col = columnAt(layout, i, px);
+  const rows = [];
+  layout.vis.forEach((c, k) => {
+    const v = col ? col.v[k] : layout.data[k][i];
+    if (v > 0) rows.push({ v, name: SERIES[c.i].name, colour: COLORS[c.i % COLORS.length] });
+  });
+  rows.sort((a, b) => b.v - a.v);
+  rows.length = Math.min(rows.length, 8);
+  if (rows.length === 0) return hideTip();
+
+  const time = (t) => new Date(t * 1000).toLocaleTimeString(LOCALE, { hour: "2-digit", minute: "2-digit" });
+  const first = col ? layout.labels[col.i0] : layout.labels[i];
+  let stamp = layout.tSpan > 86400
+    ? new Date(first * 1000).toLocaleString(LOCALE, { day: "numeric", month: "short", hour: "2-digit", minute: "2-digit" })
+    : time(first);
+  if (col && col.i1 > col.i0) stamp += " – " + time(layout.labels[col.i1]);
+  const swatch = (c) => '<span style="display:inline-block;width:8px;height:8px;border-radius:2px;background:' +
+    c + '"></span>';
+  const lines = ["<b>" + esc(stamp) + "</b>"];
+  for (const r of rows) lines.push(swatch(r.colour) + " " + esc(r.name) + " — " + esc(fmtRate(r.v)));
+  if (SHOW_BATTERY && layout.batPts.length > 0) {
+    const b = nearestBattery(layout.batPts, i);
+    const word = stateOf(b.s) ? stateOf(b.s).word : "";
+    lines.push(swatch(stateColour(b.s)) + " " + b.p.toFixed(1) + "% — " + esc(word));
+  }
+  tip.innerHTML = lines.join("<br>");
+  tip.style.opacity = "1";
+  tip.style.left = Math.min(ev.clientX + 14, window.innerWidth - tip.offsetWidth - 10) + "px";
+  tip.style.top = ev.clientY + 14 + "px";
+}
