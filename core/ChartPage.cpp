@@ -120,6 +120,8 @@ constexpr Word words[] = {
     {"stateD", S::stateDischarging},
     {"stateC", S::stateCharging},
     {"stateA", S::stateACPower},
+    {"hour", S::hour},
+    {"minute", S::minute},
 };
 
 struct Page {

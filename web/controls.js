@@ -52,7 +52,7 @@ function buildLegend() {
 
 // The battery line's colours, shown only when there is a line.
 function showBatteryLegend() {
-  if (!SHOW_BATTERY || !BAT.some((b) => b !== null)) return;
+  if (!BAT.some((b) => b !== null)) return;
   const box = document.getElementById("bat-legend");
   for (const { colour, word } of Object.values(STATES)) {
     const key = document.createElement("span");

@@ -61,10 +61,11 @@ function pad2(n) {
   return String(n).padStart(2, "0");
 }
 
+// A break's length in the page's language.
 function breakText(sec) {
   const hours = sec / 3600;
-  if (hours >= 1) return hours.toFixed(hours < 10 ? 1 : 0) + " h";
-  return Math.round(sec / 60) + " m";
+  if (hours >= 1) return hours.toFixed(hours < 10 ? 1 : 0) + " " + L.hour;
+  return Math.round(sec / 60) + " " + L.minute;
 }
 
 // Horizontal grid lines with the value axis and its unit.

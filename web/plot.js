@@ -43,7 +43,8 @@ function batteryAxis(bat) {
     }
   }
   const span = hi - lo;
-  return { pts, lo, span, ticks: [0, 0.25, 0.5, 0.75, 1].map((f) => lo + span * f), shown: SHOW_BATTERY && pts.length > 0 };
+  // The level is drawn in every view, whenever there are readings.
+  return { pts, lo, span, ticks: [0, 0.25, 0.5, 0.75, 1].map((f) => lo + span * f), shown: pts.length > 0 };
 }
 
 // Consecutive labels further apart than GAP_S break the observations into runs [first, last].

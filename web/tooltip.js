@@ -56,7 +56,7 @@ function showTip(ev) {
     c + '"></span>';
   const lines = ["<b>" + esc(stamp) + "</b>"];
   for (const r of rows) lines.push(swatch(r.colour) + " " + esc(r.name) + " — " + esc(fmtRate(r.v)));
-  if (SHOW_BATTERY && layout.batPts.length > 0) {
+  if (layout.batPts.length > 0) {
     const b = nearestBattery(layout.batPts, i);
     const word = stateOf(b.s) ? stateOf(b.s).word : "";
     lines.push(swatch(stateColour(b.s)) + " " + b.p.toFixed(1) + "% — " + esc(word));
