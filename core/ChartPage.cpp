@@ -69,8 +69,8 @@ void appendDrain(std::string& out, const DrainSeries& drain) {
     out.append(";\nconst IDLE_NAME = ").append(jsonString(drain.idle.name)).append(";\n");
 }
 
-// Each sleep's start and length in seconds and the battery's fall over it in percent (null when
-// a level is unknown), so the page can label the break it falls in.
+// Each sleep's minute of waking and length in seconds and the battery's fall over it in percent
+// (null when a level is unknown), so the page can label the break it falls in.
 void appendSleeps(std::string& out, std::span<const SleepRecord> sleeps) {
     out.append("const SLEEPS = [");
     bool first = true;
@@ -81,7 +81,7 @@ void appendSleeps(std::string& out, std::span<const SleepRecord> sleeps) {
         appendInt(out, s.minute);
         out.append(",\"s\":").append(std::isfinite(s.seconds) && s.seconds > 0 ? shortestDouble(s.seconds) : "0");
         out.append(",\"d\":");
-        const double fall = s.pctBefore - s.pctAfter;
+        const double fall = s.pctBefore && s.pctAfter ? *s.pctBefore - *s.pctAfter : NAN;
         if (std::isfinite(fall)) {
             char buf[400];  // "%.1f" of any finite double fits
             const auto res = std::to_chars(buf, buf + sizeof buf, fall, std::chars_format::fixed, 1);

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace sapwell {
 
-// One time the machine slept, with the battery level on either side of it.
+// A sleep that began on battery, with the battery's level on both sides of it.
 struct SleepRecord {
-    std::int64_t minute = 0;  // Unix seconds of the start of the minute in which it fell asleep
+    std::int64_t minute = 0;  // the minute of waking, Unix seconds of its start
     double seconds = 0;       // time asleep
-    double pctBefore = 0;     // battery level before and after, in percent
-    double pctAfter = 0;
+    std::optional<double> pctBefore = {};
+    std::optional<double> pctAfter = {};
     bool operator==(const SleepRecord&) const = default;
 };
 

@@ -4,8 +4,8 @@
 // IS_CPU, SHOW_BATTERY (the metric's rates can be shown as battery units), BUNDLES (name: path),
 // LOCALE and the words L. Where the battery's drain was measured it also defines BAT_SECS (the
 // measured seconds per minute, or null), BAT_MJ (per curve of SERIES, its estimated mJ per minute),
-// IDLE_MJ and IDLE_NAME (the machine's own share); where the machine slept, SLEEPS ([{t: start,
-// s: seconds, d: battery fall in percent}]). This part holds the colours, the view's state, and
+// IDLE_MJ and IDLE_NAME (the machine's own share); where the machine slept, SLEEPS ([{t: minute
+// of waking, s: seconds asleep, d: battery fall in percent or null}]). This part holds the colours, the view's state, and
 // what reads the data: the curves of each view, periods, visible curves, smoothing.
 
 const COLORS = ["#ff6b6b", "#4dabf7", "#51cf66", "#ffd43b", "#cc5de8", "#ff922b", "#20c997",

@@ -73,7 +73,7 @@ function breakText(sec, fall) {
 function sleepFall(t0, t1) {
   let fall = null;
   for (const s of SLEEP_LIST) {
-    const mid = s.t + s.s / 2;
+    const mid = s.t - s.s / 2;
     if (mid >= t0 && mid < t1 && s.d !== null) fall = (fall || 0) + s.d;
   }
   return fall !== null && fall >= 0 ? fall : null;

@@ -168,7 +168,7 @@ TEST(ChartBuild, DrainAndSleepsWriteTheirPartsOnlyWhenThere) {
 
     buckets[0].drain = Drain{60000, 60};
     buckets[2].drain = Drain{15000, 30.5};
-    const std::string text = page({{t0 + 180, 10800, 80.0, 77.9}, {t0 + 900, 60, std::nan(""), 50}});
+    const std::string text = page({{t0 + 180, 10800, 80.0, 77.9}, {t0 + 900, 60, std::nullopt, 50.0}});
     EXPECT_EQ(constants(text), plain + "BAT_SECS BAT_MJ IDLE_MJ IDLE_NAME SLEEPS ");
     expectInOrder(text, {"id=\"viewGroup\"><button class=\"tbtn\" id=\"btnCPU\">CPU</button><button class=\"tbtn\" "
         "id=\"btnBattery\">Akku</button>", "<div class=\"note\" id=\"drainNote\">" + std::string(t(Lang::de, S::drainShared)),

@@ -45,7 +45,7 @@ const night = minutes(30, 'cpu_ms', () => ({ A: 3000 }), { gapBefore: (k) => (k 
 const t = night.map((l) => Number(l.split('\t')[0]));
 test('without drain in the newest minute the CPU view opens; break labels in the page language carry the sleep\'s drain',
   () => genPage(night, { metric: 'cpu', capacity: null, lang: 'de', drain: t.slice(0, 10).map((m) => [m, 30000, 60]),
-    sleeps: [[t[9], t[10] - t[9] - 60, 80.0, 77.9], [t[19], 1000, 70, 71]] }), async (page) => {
+    sleeps: [[t[10], t[10] - t[9] - 60, 80.0, 77.9], [t[20], 1000, 70, 71]] }), async (page) => {
     assert.deepEqual(await look(page), ['cpu', 'cpu', 'flex', 'none', 'none', ['btnCPU', 'btnP1d', 'btnStack', 'btnS5']]);
     const breaks = async () => (await redraw(page)).texts.filter((x) => x.font.startsWith('9px')).map((x) => x.text);
     assert.deepEqual(await breaks(), ['3.0 Std. · 2.1%', '20 Min.']);  // charging while asleep is no drain

@@ -49,7 +49,12 @@ int main(int argc, char** argv) {
     std::vector<SleepRecord> sleeps;
     if (argc > 8) {
         std::ifstream in(argv[8]);
-        for (SleepRecord s; in >> s.minute >> s.seconds >> s.pctBefore >> s.pctAfter;) sleeps.push_back(s);
+        SleepRecord s;
+        for (double before = 0, after = 0; in >> s.minute >> s.seconds >> before >> after;) {
+            s.pctBefore = before;
+            s.pctAfter = after;
+            sleeps.push_back(s);
+        }
     }
     std::cout << Chart::build(buckets, metric, capacity, now, bundles, lang, sleeps);
     return 0;

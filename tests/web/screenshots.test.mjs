@@ -23,7 +23,7 @@ for (let t = NOW - 7 * 86400; t < NOW - 120; t += 60) {
   const cpu = Object.fromEntries(Object.entries(items).map(([n, v]) => [n, Math.round(v / 20)]));
   if (cpuWeek.length && t - Number(cpuWeek.at(-1).split('\t')[0]) > 3600) {
     const last = Number(cpuWeek.at(-1).split('\t')[0]);
-    sleeps.push([last, t - last - 60, bat, bat - 0.8]);
+    sleeps.push([t, t - last - 60, bat, bat - 0.8]);
   }
   cpuWeek.push(line(t, 'cpu_ms', cpu, `${bat.toFixed(1)}:${state}`));
   const cpuMs = Object.values(cpu).reduce((a, b) => a + b, 0);

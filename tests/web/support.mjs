@@ -30,8 +30,8 @@ export function dumpPage(lines, { lang = 'en' } = {}) {
 }
 
 // An energy page with a chosen capacity (mJ, null for none), which this machine cannot record; or
-// any metric's page with a measured drain ([minute, mJ, seconds]) and sleeps ([minute, seconds,
-// pct before, pct after]).
+// any metric's page with a measured drain ([minute, mJ, seconds]) and sleeps ([minute of waking,
+// seconds, pct before, pct after]).
 export function genPage(lines, { capacity = 216000000, bundles = {}, metric = 'energy', lang = 'en', drain = [], sleeps = [] } = {}) {
   const [hist, bfile, dfile, sfile, file] = ((d) => ['history.tsv', 'bundles.tsv', 'drain.tsv', 'sleeps.tsv', 'page.html']
     .map((f) => path.join(d, f)))(tempDir());
