@@ -45,8 +45,9 @@ AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
                                          options_.sampleInterval);
     history_ = std::make_unique<History>(
         metric, start, options_.historyFile.value_or(History::dataFile(seam_.env)));
-    units_ = Units(metric, Battery::capacityMJ(seam_.battery),
-                   Battery::snapshot(seam_.battery).state, Lang::detect(seam_.env));
+    const BatteryReading battery = seam_.battery.read();
+    battery_ = Battery::snapshot(battery);
+    units_ = Units(metric, Battery::capacityMJ(battery), battery_.state, Lang::detect(seam_.env));
     lastFlush_ = start;
 }
 
@@ -75,7 +76,14 @@ void AppController::tick() {
     if (sample.slept > 0 || sample.overdue > 0) history_->closeMinute();
     if (sample.usable) history_->add(t, sample.awakeDelta, sample.deltas);
 
-    const BatterySnapshot battery = Battery::snapshot(seam_.battery);
+    const BatteryReading reading = seam_.battery.read();
+    const auto drain = drainMeter_.measure(reading, sample.awakeDelta, sample.slept > 0 || sample.overdue > 0);
+    if (drain && sample.usable) history_->addDrain(*drain);
+    const BatterySnapshot battery = Battery::snapshot(reading);
+    // What a sleep begun on battery cost; on mains or without a battery nothing is recorded.
+    if (sample.slept > 0 && battery_.state == ChargeState::discharging)
+        history_->addSleep({minuteOf(t), sample.slept, battery_.pct, battery.pct});
+    battery_ = battery;
     history_->setBattery(battery.pct, battery.state);
     units_.chargeState = battery.state;
 

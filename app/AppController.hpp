@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Chart.hpp"
+#include "DrainMeter.hpp"
 #include "Format.hpp"
 #include "History.hpp"
 #include "MenuBuilder.hpp"
@@ -88,6 +89,8 @@ private:
     std::unique_ptr<Sampler> sampler_;
     std::unique_ptr<History> history_;
     Units units_;
+    DrainMeter drainMeter_;
+    BatterySnapshot battery_;  // at the previous tick
     bool chartShown_ = false;                // the chart view exists (created at first opening)
     std::set<std::string> pagePaths_;        // bundle paths of the page last loaded
     std::optional<Shell::TimerId> menuTimer_;

@@ -84,7 +84,7 @@ int runChartDump(Seam& seam, std::ostream& out, std::ostream& err) {
     try {
         const StoredView view = readStored(seam);
         const std::string page = Chart::build(view.history, view.metric,
-                                              Battery::capacityMJ(seam.battery), view.now,
+                                              Battery::capacityMJ(seam.battery.read()), view.now,
                                               view.bundles, view.lang);
 
         // The printed path is used by other programs: make it absolute even for a relative

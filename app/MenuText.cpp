@@ -115,8 +115,9 @@ std::string cutToWidth(std::string_view text, int columns) {
 
 int runPrintMenu(Seam& seam, std::ostream& out) {
     const StoredView view = readStored(seam);
-    const Units units(view.metric, Battery::capacityMJ(seam.battery),
-                      Battery::snapshot(seam.battery).state, view.lang);
+    const BatteryReading battery = seam.battery.read();
+    const Units units(view.metric, Battery::capacityMJ(battery), Battery::snapshot(battery).state,
+                      view.lang);
     out << menuText(buildMenu(view.history, units, view.bundles, view.now));
     out.flush();
     return out ? 0 : 1;

@@ -1,27 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
-#include <string_view>
 
+#include "ChargeState.hpp"
 #include "Seam.hpp"
 
 namespace sapwell {
-
-// Charge state; the one-letter tags are stored in the history file and read by the chart page.
-class ChargeState {
-public:
-    enum Value : std::uint8_t { discharging, charging, acPower };
-
-    constexpr ChargeState(Value v) : value_(v) {}
-    constexpr operator Value() const { return value_; }
-
-    std::string_view tag() const;  // "d", "c", "a"
-    static std::optional<ChargeState> from(std::string_view tag);
-
-private:
-    Value value_;
-};
 
 struct BatterySnapshot {
     std::optional<double> pct;  // 0 to 100 inclusive when present
@@ -32,12 +16,10 @@ struct BatterySnapshot {
 };
 
 namespace Battery {
-// Pure logic over one property map.
-std::optional<double> capacityMJ(const PropertyMap& props);
-BatterySnapshot snapshot(const PropertyMap& props);
-// Reads the map afresh from the source.
-std::optional<double> capacityMJ(BatterySource& source);
-BatterySnapshot snapshot(BatterySource& source);
+// The energy of a full battery in millijoules; absent unless positive and finite.
+std::optional<double> capacityMJ(const BatteryReading& reading);
+// Level and state together, or none: a state is only reported with a level.
+BatterySnapshot snapshot(const BatteryReading& reading);
 }  // namespace Battery
 
 }  // namespace sapwell

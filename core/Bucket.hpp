@@ -22,6 +22,9 @@ struct Drain {
     bool operator==(const Drain&) const = default;
 };
 
+// Two measured parts together, the energy saturating rather than wrapping.
+inline Drain operator+(const Drain& a, const Drain& b) { return {saturatingAdd(a.mJ, b.mJ), a.seconds + b.seconds}; }
+
 // One closed minute.
 struct Bucket {
     std::int64_t minute = 0;  // Unix seconds of the minute's start
@@ -38,6 +41,7 @@ struct Aggregate {
     NamedAmounts totals;  // every name, heaviest first
     std::uint64_t grandTotal = 0;
     double awakeS = 0;
+    std::optional<Drain> drain;  // the measured drain of its minutes; absent when none was measured
 };
 
 // The start of the minute holding `now`.

@@ -64,7 +64,9 @@ void History::load(std::int64_t now) {
         // One bad byte costs its own line, not the file: parseLine checks each line.
         auto parsed = parseLine(line);
         if (!parsed) {
-            plan.add(line, CompactionPlan::unreadable, minute);
+            auto sleep = parseSleepLine(line);
+            plan.add(line, sleep ? CompactionPlan::live : CompactionPlan::unreadable, minute);
+            if (sleep) sleeps_.push_back(*sleep);
             continue;
         }
         plan.add(line, CompactionPlan::live, *minute);
@@ -76,6 +78,10 @@ void History::load(std::int64_t now) {
     if (!std::is_sorted(buckets_.begin(), buckets_.end(), byMinute))
         std::stable_sort(buckets_.begin(), buckets_.end(), byMinute);
     persisted_ = static_cast<int>(buckets_.size());
+    auto sleepOrder = [](const SleepRecord& a, const SleepRecord& b) { return a.minute < b.minute; };
+    if (!std::is_sorted(sleeps_.begin(), sleeps_.end(), sleepOrder))
+        std::stable_sort(sleeps_.begin(), sleeps_.end(), sleepOrder);
+    sleepsPersisted_ = sleeps_.size();
 
     if (auto out = plan.compacted(now, bytes.size())) replaceFile(path_, *out, true);
 }
@@ -96,35 +102,48 @@ void History::add(std::int64_t now, double awakeDelta, const NamedAmounts& delta
 void History::closeMinute() {
     if (curItems_.empty() && !(curAwake_ > 0)) {
         curAwake_ = 0;
+        curDrain_.reset();
         return;
     }
     NamedAmounts items(curItems_.begin(), curItems_.end());
     const auto keep = std::min<std::size_t>(items.size(), topPerMinute);
     std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(keep), items.end(), before);
     items.resize(keep);
-    buckets_.push_back(Bucket{curMinute_, curAwake_, std::move(items), curBatPct_, curBatState_, std::nullopt});
+    buckets_.push_back(Bucket{curMinute_, curAwake_, std::move(items), curBatPct_, curBatState_, curDrain_});
     curItems_.clear();
     curAwake_ = 0;
+    curDrain_.reset();
 }
+
+void History::addDrain(const Drain& drain) { curDrain_ = curDrain_ ? *curDrain_ + drain : drain; }
 
 void History::setBattery(std::optional<double> pct, std::optional<ChargeState> state) {
     curBatPct_ = pct;
     curBatState_ = state;
 }
 
+void History::addSleep(const SleepRecord& sleep) { sleeps_.push_back(sleep); }
+
 Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const std::int64_t cutoff = windowCutoff(now, minutes);
     NameSums sums;
     double awake = 0;
+    std::optional<Drain> drain;
+    const auto addDrain = [&drain](const std::optional<Drain>& d) {
+        if (d) drain = drain ? *drain + *d : *d;
+    };
     for (auto it = buckets_.rbegin(); it != buckets_.rend() && it->minute >= cutoff; ++it) {
         awake += it->awakeS;
         sums.add(it->items);
+        addDrain(it->drain);
     }
     if (curMinute_ >= cutoff) {
         awake += curAwake_;
         for (const auto& [name, value] : curItems_) sums.add(NameTable::intern(name), value);
+        addDrain(curDrain_);
     }
     Aggregate agg;
+    agg.drain = drain;
     agg.awakeS = awake;
     agg.totals = sums.list();
     for (const auto& [name, sum] : agg.totals) agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
@@ -148,17 +167,34 @@ void History::trim(std::int64_t now) {
     }
     buckets_.resize(write);
     persisted_ = std::max(0, persisted_ - removedPersisted);
+
+    // The written sleeps come first, as the written buckets do.
+    std::size_t kept = 0, keptWritten = 0;
+    for (std::size_t read = 0; read < sleeps_.size(); ++read) {
+        if (sleeps_[read].minute < cutoff) continue;
+        if (read < sleepsPersisted_) ++keptWritten;
+        sleeps_[kept++] = sleeps_[read];
+    }
+    sleeps_.resize(kept);
+    sleepsPersisted_ = keptWritten;
 }
 
 void History::flush(std::int64_t now) {
     trim(now);
     if (access_ != Access::readWrite || path_.empty()) return;
-    const std::size_t n = buckets_.size();
-    const auto p = static_cast<std::size_t>(persisted_);
-    if (p >= n) return;
+    const std::size_t n = buckets_.size(), sleeps = sleeps_.size();
+    std::size_t i = static_cast<std::size_t>(persisted_), s = sleepsPersisted_;
+    if (i >= n && s >= sleeps) return;
+    // In order of their minutes: a sleep before the minute it ended in.
     std::string text;
-    for (std::size_t i = p; i < n; ++i) text += serialize(buckets_[i], metric_);
-    if (appendLines(path_, text, syncWrites_)) persisted_ = static_cast<int>(n);
+    while (i < n || s < sleeps) {
+        if (s < sleeps && (i >= n || sleeps_[s].minute <= buckets_[i].minute)) text += serialize(sleeps_[s++]);
+        else text += serialize(buckets_[i++], metric_);
+    }
+    if (appendLines(path_, text, syncWrites_)) {
+        persisted_ = static_cast<int>(n);
+        sleepsPersisted_ = sleeps;
+    }
 }
 
 }  // namespace sapwell

@@ -17,6 +17,7 @@
 #include "Metric.hpp"
 #include "MinuteItems.hpp"
 #include "Seam.hpp"
+#include "SleepRecord.hpp"
 
 namespace sapwell {
 
@@ -35,7 +36,14 @@ public:
 
     void add(std::int64_t now, double awakeDelta, const NamedAmounts& deltas);
     void closeMinute();
+    // Adds drain measured by this pass to the open minute; after add() for the same pass, which
+    // opens the pass's minute.
+    void addDrain(const Drain& drain);
     void setBattery(std::optional<double> pct, std::optional<ChargeState> state);
+    // Keeps a sleep, retained and written like the minutes.
+    void addSleep(const SleepRecord& sleep);
+    // The sleeps within retention, oldest first.
+    const std::vector<SleepRecord>& sleeps() const { return sleeps_; }
     Aggregate window(std::int64_t now, std::int64_t minutes) const;
     std::vector<Bucket> allBuckets() const { return buckets_; }
     const std::vector<Bucket>& buckets() const { return buckets_; }
@@ -60,9 +68,12 @@ private:
     std::int64_t curMinute_ = 0;
     std::unordered_map<std::string, std::uint64_t> curItems_;
     double curAwake_ = 0;
+    std::optional<Drain> curDrain_;
     std::optional<double> curBatPct_;
     std::optional<ChargeState> curBatState_;
     int persisted_ = 0;
+    std::vector<SleepRecord> sleeps_;
+    std::size_t sleepsPersisted_ = 0;
     bool syncWrites_ = true;
 };
 

@@ -17,7 +17,7 @@ void CompactionPlan::add(std::string_view line, Kind kind, std::optional<std::in
         const std::string_view tag = tab == std::string_view::npos ? std::string_view()
                                                                    : firstField(line.substr(tab + 1));
         // A tag this version does not know is a later version's line: kept whatever it holds.
-        keep = !tag.empty() && !Metric::from(tag) && text::isValidUtf8(line);
+        keep = !tag.empty() && !Metric::from(tag) && tag != sleepTag && text::isValidUtf8(line);
     }
     lines_.push_back({line, minute.value_or(0), kind, keep});
     if (kind == live) {
@@ -33,7 +33,7 @@ std::optional<std::string> CompactionPlan::compacted(std::int64_t now, std::size
     const std::int64_t cutoff = windowCutoff(std::min(now, newest_), retentionMinutes);
     std::size_t kept = 0;
     for (Line& l : lines_) {
-        if (!l.keep && l.kind == older) l.keep = l.minute >= cutoff && parseLine(l.text).has_value();
+        if (!l.keep && l.kind == older) l.keep = l.minute >= cutoff && (parseLine(l.text) || parseSleepLine(l.text));
         kept += l.keep;
     }
     if (lines_.size() - kept <= kept) return std::nullopt;

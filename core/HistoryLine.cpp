@@ -45,7 +45,73 @@ void appendName(std::string& out, std::string_view name) {
     out += clean;
 }
 
+// "<mJ>:<seconds>"; absent when it is not that, so the minute still loads without it.
+std::optional<Drain> parseDrain(std::string_view field) {
+    const std::size_t colon = field.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto mJ = parseWhole<std::uint64_t>(field.substr(0, colon));
+    const auto seconds = parseFinite(field.substr(colon + 1));
+    if (!mJ || !seconds || *seconds < 0) return std::nullopt;
+    return Drain{*mJ, *seconds};
+}
+
+// Cuts the first N tab-separated fields out of a line, leaving any further ones; how many it had.
+template <std::size_t N>
+int cutFields(std::string_view line, std::string_view (&fields)[N]) {
+    int count = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        fields[count++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+        if (tab == std::string_view::npos || count == static_cast<int>(N)) return count;
+        start = tab + 1;
+    }
+}
+
+void appendLevel(std::string& out, const std::optional<double>& pct) {
+    if (!pct || !appendFixed(out, *pct, 1)) out += '-';
+}
+
+std::optional<std::optional<double>> parseLevel(std::string_view s) {
+    if (s == "-") return std::optional<double>();
+    if (auto pct = parseFinite(s)) return pct;
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::string serialize(const SleepRecord& sleep) {
+    std::string line;
+    appendInt(line, sleep.minute);
+    line += '\t';
+    line += sleepTag;
+    line += '\t';
+    appendFixed(line, sleep.seconds, 1);
+    line += "\t\t";
+    appendLevel(line, sleep.pctBefore);
+    line += ':';
+    appendLevel(line, sleep.pctAfter);
+    line += '\n';
+    return line;
+}
+
+std::optional<SleepRecord> parseSleepLine(std::string_view line) {
+    if (!text::isValidUtf8(line)) return std::nullopt;
+    std::string_view fields[5];
+    if (cutFields(line, fields) < 5 || fields[1] != sleepTag) return std::nullopt;
+    SleepRecord sleep;
+    const auto minute = parseWhole<std::int64_t>(fields[0]);
+    const auto seconds = parseFinite(fields[2]);
+    if (!minute || !seconds || *seconds < 0) return std::nullopt;
+    sleep.minute = *minute;
+    sleep.seconds = *seconds;
+    const std::size_t colon = fields[4].find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto before = parseLevel(fields[4].substr(0, colon)), after = parseLevel(fields[4].substr(colon + 1));
+    if (!before || !after) return std::nullopt;
+    sleep.pctBefore = *before;
+    sleep.pctAfter = *after;
+    return sleep;
+}
 
 std::string serialize(const Bucket& bucket, Metric metric) {
     std::string line;
@@ -72,6 +138,13 @@ std::string serialize(const Bucket& bucket, Metric metric) {
     } else {
         line += '-';
     }
+    // Only a measured minute has a sixth field, which earlier readers ignore.
+    if (bucket.drain) {
+        line += '\t';
+        appendInt(line, bucket.drain->mJ);
+        line += ':';
+        appendFixed(line, bucket.drain->seconds, 1);
+    }
     line += '\n';
     return line;
 }
@@ -79,15 +152,9 @@ std::string serialize(const Bucket& bucket, Metric metric) {
 std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
     // The file is UTF-8; a line that is not stands alone and is skipped alone.
     if (!text::isValidUtf8(line)) return std::nullopt;
-    // Fields after the fifth are ignored, so only five are cut out.
-    std::string_view fields[5];
-    int count = 0;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields[count++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
-        if (tab == std::string_view::npos || count == 5) break;
-        start = tab + 1;
-    }
+    // Fields after the sixth are a later version's, so only six are cut out.
+    std::string_view fields[6];
+    const int count = cutFields(line, fields);
     if (count < 3) return std::nullopt;
 
     Bucket bucket;
@@ -117,7 +184,7 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
         bucket.items = MinuteItems(parsed);
     }
 
-    if (count == 5 && fields[4] != "-" && !fields[4].empty()) {
+    if (count >= 5 && fields[4] != "-" && !fields[4].empty()) {
         std::string_view pieces[2];
         int n = 0;
         std::string_view rest = fields[4];
@@ -134,6 +201,7 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
             bucket.batState = ChargeState::from(pieces[1]);
         }
     }
+    if (count == 6) bucket.drain = parseDrain(fields[5]);
     return std::pair{std::move(bucket), *metric};
 }
 

@@ -7,6 +7,7 @@
 
 #include "Bucket.hpp"
 #include "Metric.hpp"
+#include "SleepRecord.hpp"
 
 namespace sapwell {
 
@@ -14,6 +15,12 @@ namespace sapwell {
 std::string serialize(const Bucket& bucket, Metric metric);
 // One line without its line feed; absent when it does not follow the grammar.
 std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line);
+
+// A sleep's line: "<minute>\tsleep\t<seconds>\t\t<pct before>:<pct after>", "-" for a level not
+// known. Its own tag, which earlier versions skip and keep.
+inline constexpr std::string_view sleepTag = "sleep";
+std::string serialize(const SleepRecord& sleep);
+std::optional<SleepRecord> parseSleepLine(std::string_view line);
 
 // The first tab-separated field of a line (the whole line without a tab).
 inline std::string_view firstField(std::string_view line) { return line.substr(0, line.find('\t')); }

@@ -5,13 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
+#include "ChargeState.hpp"
 #include "Owner.hpp"
 
 namespace sapwell {
@@ -69,15 +68,24 @@ public:
     virtual double wallSeconds() = 0;
 };
 
-// A battery property: a number, a boolean, or (wrongly typed) text.
-using PropertyValue = std::variant<double, bool, std::string>;
-using PropertyMap = std::map<std::string, PropertyValue, std::less<>>;
+// What the battery tells at one moment, each platform converting its own units into these; a
+// field is absent when the battery does not report it, and all are absent without a battery.
+struct BatteryReading {
+    std::optional<double> levelPct = {};  // charge level in percent, as reported (not clamped)
+    std::optional<ChargeState> state = {};
+    std::optional<double> fullMJ = {};       // energy of a full battery, millijoules
+    std::optional<double> remainingMJ = {};  // energy left, millijoules
+    // Power the battery delivers or takes, milliwatts, as a magnitude: firmwares disagree on the
+    // sign, and the state tells the direction.
+    std::optional<double> powerMW = {};
+    bool operator==(const BatteryReading&) const = default;
+};
 
 class BatterySource {
 public:
     virtual ~BatterySource() = default;
-    // The battery's property map, or absent when there is no battery or it cannot be read.
-    virtual std::optional<PropertyMap> properties() = 0;
+    // Read afresh on every call.
+    virtual BatteryReading read() = 0;
 };
 
 class Environment {

@@ -1,6 +1,8 @@
 #include "PowerSupply.hpp"
 
 #include <charconv>
+#include <cmath>
+#include <string>
 
 #include "Battery.hpp"
 
@@ -22,18 +24,44 @@ std::optional<std::string_view> text(const Uevent& ev, std::string_view key) {
     return std::string_view(it->second);
 }
 
-// Micro-units to milli-units.
-double milli(std::int64_t micro) { return static_cast<double>(micro) / 1000.0; }
+std::optional<std::int64_t> positive(const Uevent& ev, std::string_view key) {
+    auto v = integerValue(ev, key);
+    if (!v || *v <= 0) return std::nullopt;
+    return v;
+}
 
-// A full charge in mAh: the charge counter if the battery keeps one, else its energy counter
-// divided by the voltage that capacityMJ() multiplies back, so the product is the energy itself.
-std::optional<double> fullMAh(const Uevent& ev, std::string_view chargeKey,
-                              std::string_view energyKey, std::optional<std::int64_t> microVolt) {
-    if (auto charge = integerValue(ev, chargeKey)) return milli(*charge);
-    auto energy = integerValue(ev, energyKey);
-    if (!energy || !microVolt || *microVolt <= 0) return std::nullopt;
-    // µWh ÷ µV = Ah.
-    return static_cast<double>(*energy) / static_cast<double>(*microVolt) * 1000.0;
+std::optional<std::int64_t> firstOf(std::optional<std::int64_t> a, std::optional<std::int64_t> b) { return a ? a : b; }
+
+// One µWh is 3.6 mJ; one µAh at one µV is a millionth of that.
+double fromMicroWh(std::int64_t uWh) { return static_cast<double>(uWh) * 3.6; }
+double fromMicroAh(std::int64_t uAh, std::int64_t uV) {
+    return static_cast<double>(uAh) * static_cast<double>(uV) * 3.6e-6;
+}
+
+// The energy one of the battery's counters ("NOW", "FULL", "FULL_DESIGN") holds: the energy
+// counter, else the charge counter at `uV`; absent when it is a charge and there is no voltage.
+std::optional<double> counterMJ(const Uevent& ev, const std::string& which, std::optional<std::int64_t> uV) {
+    if (auto energy = integerValue(ev, "ENERGY_" + which)) return fromMicroWh(*energy);
+    auto charge = integerValue(ev, "CHARGE_" + which);
+    if (!charge || !uV) return std::nullopt;
+    return fromMicroAh(*charge, *uV);
+}
+
+bool hasCounter(const Uevent& ev, const std::string& which) {
+    return integerValue(ev, "ENERGY_" + which) || integerValue(ev, "CHARGE_" + which);
+}
+
+// The level from the counters when the battery gives no percentage: now over full in the same
+// kind, energy or charge, so no voltage is needed.
+std::optional<double> counterLevel(const Uevent& ev) {
+    for (const std::string kind : {"ENERGY_", "CHARGE_"}) {
+        auto now = integerValue(ev, kind + "NOW");
+        if (!now) continue;
+        auto full = firstOf(integerValue(ev, kind + "FULL"), integerValue(ev, kind + "FULL_DESIGN"));
+        if (!full || *full <= 0) return std::nullopt;
+        return static_cast<double>(*now) / static_cast<double>(*full) * 100.0;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -76,67 +104,67 @@ bool externalPower(const std::vector<Uevent>& batteries, std::optional<bool> sup
     return supplyOnline.value_or(held && !discharging);
 }
 
-PropertyMap batteryProperties(const Uevent& battery, bool external) {
-    PropertyMap props;
-    if (auto capacity = integerValue(battery, "CAPACITY")) {
-        props["CurrentCapacity"] = static_cast<double>(*capacity);
-        props["MaxCapacity"] = 100.0;
+BatteryReading batteryReading(const Uevent& battery, bool external) {
+    BatteryReading r;
+    if (auto capacity = integerValue(battery, "CAPACITY")) r.levelPct = static_cast<double>(*capacity);
+    else r.levelPct = counterLevel(battery);
+
+    const std::string_view status = text(battery, "STATUS").value_or("");
+    r.state = !external ? ChargeState::discharging
+              : status == "Charging" ? ChargeState::charging
+                                     : ChargeState::acPower;
+
+    const auto designUV = positive(battery, "VOLTAGE_MIN_DESIGN"), nowUV = positive(battery, "VOLTAGE_NOW");
+    // The capacity is a property of the battery, so the design voltage; what is left now is
+    // better told by the present one, which falls as the battery empties.
+    r.fullMJ = counterMJ(battery, hasCounter(battery, "FULL") ? "FULL" : "FULL_DESIGN", firstOf(designUV, nowUV));
+    if (auto now = counterMJ(battery, "NOW", firstOf(nowUV, designUV)); now && *now >= 0) r.remainingMJ = now;
+
+    if (auto uW = integerValue(battery, "POWER_NOW")) {
+        r.powerMW = std::fabs(static_cast<double>(*uW)) / 1000.0;
+    } else if (auto uA = integerValue(battery, "CURRENT_NOW"); uA && nowUV) {
+        // µA x µV = pW.
+        r.powerMW = std::fabs(static_cast<double>(*uA)) * static_cast<double>(*nowUV) * 1e-9;
     }
-
-    std::optional<std::int64_t> microVolt = integerValue(battery, "VOLTAGE_MIN_DESIGN");
-    if (!microVolt || *microVolt <= 0) microVolt = integerValue(battery, "VOLTAGE_NOW");
-    // A battery that counts energy needs no voltage: it divides the energy into charge here and
-    // capacityMJ() multiplies it back, so any positive one serves. One volt keeps the figures.
-    const bool countsCharge = integerValue(battery, "CHARGE_FULL") || integerValue(battery, "CHARGE_NOW") ||
-                              integerValue(battery, "CHARGE_FULL_DESIGN");
-    if ((!microVolt || *microVolt <= 0) && !countsCharge) microVolt = 1'000'000;
-    if (microVolt && *microVolt > 0) props["Voltage"] = milli(*microVolt);
-
-    if (auto mah = fullMAh(battery, "CHARGE_FULL", "ENERGY_FULL", microVolt))
-        props["NominalChargeCapacity"] = *mah;
-    if (auto mah = fullMAh(battery, "CHARGE_FULL_DESIGN", "ENERGY_FULL_DESIGN", microVolt))
-        props["DesignCapacity"] = *mah;
-    // The level's fallback when the battery reports no percentage.
-    if (auto mah = fullMAh(battery, "CHARGE_NOW", "ENERGY_NOW", microVolt))
-        props["AppleRawCurrentCapacity"] = *mah;
-
-    props["ExternalConnected"] = external;
-    props["IsCharging"] = text(battery, "STATUS") == "Charging";
-    return props;
+    return r;
 }
 
-std::optional<PropertyMap> combinedProperties(const std::vector<Uevent>& batteries,
-                                              std::optional<bool> supplyOnline) {
-    if (batteries.empty()) return std::nullopt;
+BatteryReading combinedReading(const std::vector<Uevent>& batteries, std::optional<bool> supplyOnline) {
+    if (batteries.empty()) return {};
     const bool external = externalPower(batteries, supplyOnline);
-    if (batteries.size() == 1) return batteryProperties(batteries.front(), external);
+    if (batteries.size() == 1) return batteryReading(batteries.front(), external);
 
-    // Summed in energy, the one unit every battery can be put in; a battery that cannot tell
-    // both its full energy and its level is left out of the sums.
+    // The level summed in energy, the one unit every battery can be put in; a battery that
+    // cannot tell both its full energy and its level is left out of those sums.
     double fullMJ = 0, nowMJ = 0;
+    std::optional<double> remainingMJ = 0.0, powerMW = 0.0;
     bool charging = false;
+    // A sum that misses one battery would read as a step when that battery is counted again.
+    const auto sum = [](std::optional<double>& total, std::optional<double> part) {
+        total = total && part ? std::optional(*total + *part) : std::nullopt;
+    };
     for (const Uevent& ev : batteries) {
-        const PropertyMap one = batteryProperties(ev, external);
-        charging = charging || std::get<bool>(one.at("IsCharging"));
+        const BatteryReading one = batteryReading(ev, external);
+        charging = charging || one.state == ChargeState::charging;
+        sum(remainingMJ, one.remainingMJ);
+        sum(powerMW, one.powerMW);
         const auto full = Battery::capacityMJ(one);
         const auto pct = Battery::snapshot(one).pct;
         if (!full || !pct) continue;
         fullMJ += *full;
         nowMJ += *full * *pct / 100;
     }
-    if (!(fullMJ > 0)) {
-        PropertyMap first = batteryProperties(batteries.front(), external);
-        first["IsCharging"] = charging;
-        return first;
+    BatteryReading r;
+    if (fullMJ > 0) {
+        r.levelPct = nowMJ / fullMJ * 100;
+        r.fullMJ = fullMJ;
+    } else {
+        r = batteryReading(batteries.front(), external);
     }
-    PropertyMap props;
-    props["CurrentCapacity"] = nowMJ / fullMJ * 100;
-    props["MaxCapacity"] = 100.0;
-    props["Voltage"] = 1000.0;                       // mV: one volt, so that
-    props["NominalChargeCapacity"] = fullMJ / 3600;  // mAh x mV x 3.6 is the energy in mJ
-    props["ExternalConnected"] = external;
-    props["IsCharging"] = charging;
-    return props;
+    r.state = !external ? ChargeState::discharging : charging ? ChargeState::charging : ChargeState::acPower;
+    r.remainingMJ = remainingMJ;
+    r.powerMW = powerMW;
+    return r;
 }
 
 }  // namespace sapwell::platform

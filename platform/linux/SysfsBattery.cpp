@@ -58,12 +58,12 @@ bool isExternalSupply(const std::string& type) {
 
 SysfsBattery::SysfsBattery(std::filesystem::path root) : root_(std::move(root)) {}
 
-std::optional<PropertyMap> SysfsBattery::properties() {
+BatteryReading SysfsBattery::read() {
     std::error_code ec;
     std::vector<fs::path> dirs;
     for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec))
         dirs.push_back(it->path());
-    if (ec && dirs.empty()) return std::nullopt;
+    if (ec && dirs.empty()) return {};
     // Listing order is arbitrary; sorted, BAT0 comes before BAT1 the same way every time.
     std::sort(dirs.begin(), dirs.end());
 
@@ -85,7 +85,7 @@ std::optional<PropertyMap> SysfsBattery::properties() {
             }
         }
     }
-    return combinedProperties(batteries, anySupply ? std::optional<bool>(anyOnline) : std::nullopt);
+    return combinedReading(batteries, anySupply ? std::optional<bool>(anyOnline) : std::nullopt);
 }
 
 }  // namespace sapwell::platform

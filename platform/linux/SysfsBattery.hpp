@@ -6,13 +6,13 @@
 
 namespace sapwell::platform {
 
-// The battery's property map from /sys/class/power_supply (a fixture tree in tests): every
+// The battery's reading from /sys/class/power_supply (a fixture tree in tests): every
 // present system battery taken together (peripherals such as mice report batteries too and are
 // skipped), with the external power state taken from the other supplies beside them.
 class SysfsBattery final : public BatterySource {
 public:
     explicit SysfsBattery(std::filesystem::path root = "/sys/class/power_supply");
-    std::optional<PropertyMap> properties() override;
+    BatteryReading read() override;
 
 private:
     std::filesystem::path root_;

@@ -54,23 +54,23 @@ PropertyMap toMap(CFDictionaryRef dictionary) {
 
 }  // namespace
 
-std::optional<PropertyMap> IOKitBattery::properties() {
+BatteryReading IOKitBattery::read() {
     // The matching dictionary is consumed by the look-up, whatever it finds.
     const io_service_t service =
         IOServiceGetMatchingService(kIOMainPortDefault, IOServiceMatching("AppleSmartBattery"));
-    if (service == MACH_PORT_NULL) return std::nullopt;  // no battery
+    if (service == MACH_PORT_NULL) return {};  // no battery
 
     CFMutableDictionaryRef properties = nullptr;
     const kern_return_t result =
         IORegistryEntryCreateCFProperties(service, &properties, kCFAllocatorDefault, 0);
     IOObjectRelease(service);
 
-    std::optional<PropertyMap> map;
+    BatteryReading reading;
     if (result == KERN_SUCCESS && properties != nullptr &&
         CFGetTypeID(properties) == CFDictionaryGetTypeID())
-        map = toMap(properties);
+        reading = batteryReading(toMap(properties));
     if (properties != nullptr) CFRelease(properties);
-    return map;
+    return reading;
 }
 
 }  // namespace sapwell::platform

@@ -10,9 +10,8 @@ namespace {
 
 using namespace std::string_literals;
 
-PropertyMap onBattery(double pct, bool charging = false) {
-    return {{"DesignCapacity", 5000.0}, {"Voltage", 11400.0},         {"CurrentCapacity", pct},
-            {"MaxCapacity", 100.0},     {"ExternalConnected", charging}, {"IsCharging", charging}};
+BatteryReading onBattery(double pct, bool charging = false) {  // 5 Ah at 11.4 V
+    return {.levelPct = pct, .state = charging ? ChargeState::charging : ChargeState::discharging, .fullMJ = 5000 * 11400 * 3.6};
 }
 
 struct AppControllerTest : ::testing::Test {
@@ -29,7 +28,7 @@ struct AppControllerTest : ::testing::Test {
         env.vars = {{"XDG_DATA_HOME", dir.path().string()}, {"SAPWELL_LANG", "en"}};
         procs.add(10, {std::nullopt, 5'000'000'000, "/opt/Mail.app/Contents/MacOS/Mail", "Mail"});
         procs.add(20, {std::nullopt, 0, "/opt/tools/kworker", "kworker"});
-        battery.props = onBattery(80);
+        battery.reading = onBattery(80);
     }
     void start() {
         app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}});
@@ -51,7 +50,7 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     EXPECT_EQ(shell.tooltip, "Sapwell\n/opt/sapwell\n" + (dir / "Sapwell/history.tsv").string());
     tick(1500);
     EXPECT_EQ(shell.statusTexts.back(), "10% CPU");
-    battery.props = onBattery(81, true);
+    battery.reading = onBattery(81, true);
     clocks.sleep(20);
     const auto titles = shell.statusTexts.size();
     tick(9000, 0);
@@ -67,7 +66,7 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     ASSERT_EQ(buckets.size(), 2u);
     EXPECT_EQ(buckets[0].batState, ChargeState::discharging);  // closed before the new reading
     EXPECT_EQ(buckets[1].batState, ChargeState::charging);
-    battery.props.reset();
+    battery.reading = {};
     tick(10);
     EXPECT_FALSE(app->units().chargeState.has_value());
 }
@@ -86,6 +85,26 @@ TEST_F(AppControllerTest, TickAfterALongStopClosesTheMinuteAndAddsNothing) {
         EXPECT_EQ(std::tuple(mailTotal(), awake(), app->history().allBuckets().size()),
                   std::tuple(total, awakeTotal, closed)) << gap;
     }
+}
+
+// The battery's fall between two passes joins the minute it was measured in, with the seconds it
+// covers; across sleep nothing is measured, but a sleep begun on battery is recorded with the
+// levels on both sides. One read of the battery per tick.
+TEST_F(AppControllerTest, BatteryDrainJoinsTheOpenMinuteAndSleepsOnBatteryAreRecorded) {
+    const auto left = [&](double mj) { battery.reading = {.levelPct = 80, .state = ChargeState::discharging, .remainingMJ = mj}; };
+    left(100e6);
+    start();
+    left(99.85e6), tick(0);
+    left(99.7e6), tick(0);
+    clocks.sleep(600), left(99e6), battery.reading.levelPct = 79.5, tick(0, 0);
+    const std::int64_t woke = wholeSeconds(clocks.wall) / 60 * 60;
+    left(98.9e6), tick(0);
+    EXPECT_EQ(app->history().allBuckets().at(0).drain, (Drain{300'000, 30}));  // closed at the sleep
+    EXPECT_EQ(app->history().window(wholeSeconds(clocks.wall), 1440).drain, (Drain{400'000, 45}));
+    EXPECT_EQ(battery.reads, 6);  // the start, then five ticks
+    battery.reading.state = ChargeState::acPower, tick(0);
+    clocks.sleep(600), tick(0, 0);  // asleep on mains: nothing to record
+    EXPECT_EQ(app->history().sleeps(), (std::vector<SleepRecord>{{woke, 600, 80, 79.5}}));
 }
 
 TEST_F(AppControllerTest, FlushesAtTicksSixtySecondsApartOrWhenTheClockGoesBack) {

@@ -28,7 +28,7 @@ constexpr std::uint64_t u64max = std::numeric_limits<std::uint64_t>::max();
 const std::string E = "\tenergy_mj\t";
 
 Bucket B(std::int64_t m, double awake, NamedAmounts items = {}, std::optional<double> pct = {},
-         std::optional<S> state = {}) { return {m, awake, std::move(items), pct, state, {}}; }
+         std::optional<S> state = {}, std::optional<Drain> drain = {}) { return {m, awake, std::move(items), pct, state, drain}; }
 
 std::string line(std::int64_t minute, const std::string& rest, const char* tag = "energy_mj") {
     return std::to_string(minute) + "\t" + tag + "\t" + rest + "\n";
@@ -41,12 +41,16 @@ TEST(HistoryLine, SerializeExactBytes) {
         {B(T, 0), "1733400000\tcpu_ms\t0.0\t\t-\n", Metric::cpuTime},
         {B(-60, 0.05, {{"x", u64max}}, 0, S::charging), "-60" + E + "0.1\tx=18446744073709551615\t0.0:c\n"},
         {B(T, 1.25, {}, 50), "1733400000" + E + "1.2\t\t-\n"},  // a level alone is no battery
+        // A measured drain is a sixth field, with or without a battery level.
+        {B(T, 58.3, {{"Safari", 12345}}, 87.5, S::discharging, Drain{41230, 58.3}),
+         "1733400000" + E + "58.3\tSafari=12345\t87.5:d\t41230:58.3\n"},
+        {B(T, 60, {}, {}, {}, Drain{0, 0.04}), "1733400000" + E + "60.0\t\t-\t0:0.0\n"},
         // A name that would split its line or make it unreadable is cleaned, not the minute lost.
         {B(T, 1, {{"a\tb,c\nd", 2}, {"\xFF=x", 1}}), "1733400000" + E + "1.0\ta_b_c_d=2,\xEF\xBF\xBD=x=1\t-\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(serialize(c.b, c.m), c.expected);
-    const auto& ex = cases[0];  // the example reads back to its bucket
-    EXPECT_EQ(parseLine(std::string_view(ex.expected).substr(0, ex.expected.size() - 1)), std::pair(ex.b, ex.m));
+    for (const auto& ex : {cases[0], cases[4]})  // lines without and with a drain read back to their buckets
+        EXPECT_EQ(parseLine(std::string_view(ex.expected).substr(0, ex.expected.size() - 1)), std::pair(ex.b, ex.m));
 }
 
 TEST(HistoryLine, ParseGrammar) {
@@ -59,6 +63,10 @@ TEST(HistoryLine, ParseGrammar) {
         {"60" + E + "1\t\t87.5", B(60, 1)},
         {"60" + E + "1\t\t:87.5::c:", B(60, 1, {}, 87.5, S::charging)},
         {"60" + E + "1\t\tfull:a", B(60, 1, {}, std::nullopt, S::acPower)},
+        {"60" + E + "1\t\t-\t+5:2.5\tlater", B(60, 1, {}, {}, {}, Drain{5, 2.5})},  // a seventh field is ignored
+        // A sixth field that does not read is no drain; the minute loads all the same.
+        {"60" + E + "1\t\t-\t5", B(60, 1)}, {"60" + E + "1\t\t-\t-5:2.5", B(60, 1)}, {"60" + E + "1\t\t-\t5:-1", B(60, 1)},
+        {"60" + E + "1\t\t-\t5:nan", B(60, 1)}, {"60" + E + "1\t\t-\t", B(60, 1)},
     };
     for (const auto& c : cases) EXPECT_EQ(parseLine(c.line), std::optional(std::pair(c.bucket, c.metric))) << c.line;
     // Two fields; bad items; a foreign tag; bad minutes and awake times (NaN poisons sums); not UTF-8.
@@ -68,6 +76,19 @@ TEST(HistoryLine, ParseGrammar) {
         "60\tenergy\t1", "+-120" + E + "1", "9223372036854775808" + E + "1",
         "60" + E + "1.0s", "60" + E + "nan", "60" + E + "inf", "60" + E + "1\tb\xFF=2\t-"};
     for (const auto& bad : rejected) EXPECT_FALSE(parseLine(bad)) << bad;
+}
+
+// A sleep's own line: written exactly, read back, and a line that is not one is not taken for one.
+TEST(HistoryLine, SleepLines) {
+    const SleepRecord sleep{T, 3600.04, 81.25, 78}, unknown{T, 90, 50, std::nullopt};
+    EXPECT_EQ(serialize(sleep), "1733400000\tsleep\t3600.0\t\t81.2:78.0\n");
+    EXPECT_EQ(serialize(unknown), "1733400000\tsleep\t90.0\t\t50.0:-\n");
+    EXPECT_EQ(parseSleepLine("1733400000\tsleep\t90.0\t\t50.0:-\tlater"), unknown);
+    EXPECT_EQ(parseSleepLine("60\tsleep\t1\tx\t-:-"), (SleepRecord{60, 1, {}, {}}));
+    for (const char* bad : {"60\tsleep\t1\t\t50", "60\tsleep\t1\t", "60\tenergy_mj\t1\t\t1:1", "60\tsleep\t-1\t\t1:1",
+                            "60\tsleep\tnan\t\t1:1", "x\tsleep\t1\t\t1:1", "60\tsleep\t1\t\tfull:1"})
+        EXPECT_FALSE(parseSleepLine(bad)) << bad;
+    EXPECT_FALSE(parseLine("60\tsleep\t1\t\t1:1"));  // nor is it a minute
 }
 
 // Every decimal reads as the correctly rounded double, the writer's shape and others alike, and
@@ -101,7 +122,8 @@ TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
     auto pick = [&](std::size_t n) { return rng() % n; };
     int accepted = 0;
     for (int i = 0; i < 60000; ++i) {
-        std::string in = i % 2 ? "" : "1733400000\tenergy_mj\t58.3\tSafari=12345,Mail=678\t87.5:d";
+        std::string in = i % 2 ? "" : i % 4 ? "1733400000\tenergy_mj\t58.3\tSafari=12345,Mail=678\t87.5:d"
+                                            : "1733400000\tenergy_mj\t58.3\tSafari=12345,Mail=678\t87.5:d\t41230:58.3";
         for (std::size_t k = 1 + pick(i % 2 ? 24 : 4); k > 0; --k) {
             const std::size_t at = pick(in.size() + 1);
             if (pick(2) == 0 && at < in.size()) in.erase(at, 1 + pick(3));
@@ -257,6 +279,25 @@ TEST_F(FileFixture, LoadSkipsBadLinesAndATornTailThatTheNextFlushCutsOff) {
     EXPECT_EQ(contents(), line(now + 60, "1.0\tf=6\t-"));
 }
 
+// Sleeps go into the file in the order of their minutes with the minutes, load with either
+// metric and expire with the minutes.
+TEST_F(FileFixture, SleepsAreWrittenAndRetainedWithTheMinutes) {
+    const SleepRecord sleep{T + 60, 600, 80, 79.5};
+    History h(Metric::energy, T, file);
+    addMinute(h, T, "a", 1);
+    h.addSleep(sleep);
+    addMinute(h, T + 60, "b", 2);
+    h.flush(T + 120);
+    h.flush(T + 120);  // nothing new
+    const std::string written = line(T, "1.0\ta=1\t-") + serialize(sleep) + line(T + 60, "1.0\tb=2\t-");
+    EXPECT_EQ(contents(), written);
+    EXPECT_EQ(History(Metric::cpuTime, T + 120, file, History::Access::readOnly).sleeps(), std::vector{sleep});
+    h.addSleep({T + eightDays, 5, 70, 69});
+    h.flush(T + 60 + eightDays + 60);  // the first sleep expires
+    EXPECT_EQ(h.sleeps(), (std::vector<SleepRecord>{{T + eightDays, 5, 70, 69}}));
+    EXPECT_EQ(contents(), written + "1734091200\tsleep\t5.0\t\t70.0:69.0\n");
+}
+
 TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     const std::string live = line(T + 60, "2.0\tx=1\t-", "cpu_ms") + line(T + 120, "3.0\ty=2\t50.0:d\textra");
     const std::string old = line(T + 60 - eightDays, "1.0\told=1\t-"), file0 = old + old + "not a line\n" + live;
@@ -284,6 +325,8 @@ TEST_F(FileFixture, CompactionKeepsWhatACorrectClockWouldLoadAndLinesOfLaterVers
         {"ClockTenDaysAhead", week, T + 10 * day, week, 0},  // nothing within retention: no compaction
         {"LaterVersionsLinesStay", expired + expired + later + expired + expired + line(T, "1.0\ta=1\t-"), T,
          later + line(T, "1.0\ta=1\t-"), 1},
+        {"SleepsExpireLikeMinutes", line(T - 9 * day, "5.0\t\t1.0:1.0", "sleep") + expired + expired + expired +
+         line(T, "5.0\t\t1.0:1.0", "sleep") + line(T, "1.0\ta=1\t-"), T, line(T, "5.0\t\t1.0:1.0", "sleep") + line(T, "1.0\ta=1\t-"), 1},
     };
     for (const auto& c : cases) {
         writeFile(c.file);

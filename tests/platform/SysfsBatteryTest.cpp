@@ -63,13 +63,13 @@ TEST(SysfsBattery, FixtureTrees) {
     for (const auto& c : cases) {
         testing::TempDir root;
         for (const auto& [name, text] : c.uevents) root.write(name + "/uevent", text);
-        SysfsBattery source(root.path());
-        const BatterySnapshot snap = Battery::snapshot(source);
+        const BatteryReading reading = SysfsBattery(root.path()).read();
+        const BatterySnapshot snap = Battery::snapshot(reading);
         EXPECT_EQ(snap.state, c.snap.state) << c.label;
         EXPECT_NEAR(snap.pct.value_or(-1), c.snap.pct.value_or(-1), 1e-9) << c.label;
-        EXPECT_NEAR(Battery::capacityMJ(source).value_or(-1), c.mj.value_or(-1), c.mj.value_or(1) * 1e-3) << c.label;
+        EXPECT_NEAR(Battery::capacityMJ(reading).value_or(-1), c.mj.value_or(-1), c.mj.value_or(1) * 1e-3) << c.label;
     }
-    EXPECT_EQ(SysfsBattery("/nonexistent/power_supply").properties(), std::nullopt);
+    EXPECT_EQ(SysfsBattery("/nonexistent/power_supply").read(), BatteryReading{});
 }
 
 TEST(PowerSupply, UeventParsingAndUnits) {
@@ -77,16 +77,38 @@ TEST(PowerSupply, UeventParsingAndUnits) {
         "POWER_SUPPLY_NAME=BAT0\r\nPOWER_SUPPLY_MODEL_NAME=5B10W=13930\nnot a key\n=x\n"
         "POWER_SUPPLY_CAPACITY=abc\nPOWER_SUPPLY_CHARGE_FULL=4000000\nPOWER_SUPPLY_VOLTAGE_NOW=12000000");
     EXPECT_EQ(std::pair(ev.at("NAME"), ev.at("MODEL_NAME")), std::pair(std::string("BAT0"), std::string("5B10W=13930")));
-    const PropertyMap props = batteryProperties(ev, false);
-    EXPECT_FALSE(props.count("CurrentCapacity"));  // not a number: no primary level
-    // No design voltage: the present one. Without a percentage the present charge gives the level.
-    EXPECT_EQ(std::pair(std::get<double>(props.at("NominalChargeCapacity")), std::get<double>(props.at("Voltage"))),
-              std::pair(4000.0, 12000.0));
-    auto of = [](std::initializer_list<std::string> l) { return batteryProperties(parseUevent(uevent(l)), false); };
+    const BatteryReading reading = batteryReading(ev, false);
+    // Not a number and no charge now: no level. No design voltage: the present one, 4 Ah at 12 V.
+    EXPECT_FALSE(reading.levelPct);
+    EXPECT_NEAR(reading.fullMJ.value_or(0), 172.8e6, 1);
+    auto of = [](std::initializer_list<std::string> l) { return batteryReading(parseUevent(uevent(l)), false); };
     EXPECT_EQ(Battery::snapshot(of({"CHARGE_NOW=1000000", "CHARGE_FULL=4000000"})).pct, 25.0);
     // An energy counter needs no voltage; a charge counter does.
     EXPECT_NEAR(Battery::capacityMJ(of({"ENERGY_FULL=57000000", "VOLTAGE_MIN_DESIGN=0"})).value_or(0), 57e6 * 3.6, 1);
     EXPECT_FALSE(Battery::capacityMJ(of({"CHARGE_FULL=4000000", "VOLTAGE_NOW=0"})));
+}
+
+// Remaining energy and power in mJ and mW from whichever counters the battery keeps.
+TEST(PowerSupply, RemainingEnergyAndPower) {
+    using O = std::optional<double>;
+    const struct { const char* label; std::vector<std::string> batteries; O remainingMJ, powerMW; } cases[] = {
+        {"EnergyAndPower", {uevent({"ENERGY_NOW=30000000", "POWER_NOW=9500000", "VOLTAGE_NOW=11000000"})}, 108e6, 9500.0},
+        {"ChargeAtThePresentVoltage", {uevent({"CHARGE_NOW=2000000", "CURRENT_NOW=800000", "VOLTAGE_NOW=12000000",
+                                               "VOLTAGE_MIN_DESIGN=11400000"})}, 86.4e6, 9600.0},
+        {"ChargeAtTheDesignVoltageWithoutAPresentOne", {uevent({"CHARGE_NOW=2000000", "CURRENT_NOW=800000",
+                                                                "VOLTAGE_MIN_DESIGN=11400000"})}, 82.08e6, {}},
+        {"SignedDrivers", {uevent({"CHARGE_NOW=1000000", "CURRENT_NOW=-500000", "VOLTAGE_NOW=8000000"}),
+                           uevent({"ENERGY_NOW=1000000", "POWER_NOW=-2000000"})}, 28.8e6 + 3.6e6, 4000.0 + 2000.0},
+        {"OneBatteryWithoutCounters", {uevent({"ENERGY_NOW=1000000", "POWER_NOW=0"}), uevent({"CAPACITY=50"})}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<Uevent> evs;
+        for (const auto& text : c.batteries) evs.push_back(parseUevent(uevent({"TYPE=Battery", "STATUS=Discharging"}) + text));
+        const BatteryReading r = combinedReading(evs, false);
+        EXPECT_EQ(r.state, ChargeState::discharging) << c.label;
+        EXPECT_NEAR(r.remainingMJ.value_or(-1), c.remainingMJ.value_or(-1), 1e-3) << c.label;
+        EXPECT_NEAR(r.powerMW.value_or(-1), c.powerMW.value_or(-1), 1e-6) << c.label;
+    }
 }
 
 }  // namespace

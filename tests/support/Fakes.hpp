@@ -84,8 +84,9 @@ public:
 
 class FakeBattery : public BatterySource {
 public:
-    std::optional<PropertyMap> props;
-    std::optional<PropertyMap> properties() override { return props; }
+    BatteryReading reading;  // empty: no battery
+    int reads = 0;
+    BatteryReading read() override { return ++reads, reading; }
 };
 
 class FakeEnvironment : public Environment {
