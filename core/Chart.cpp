@@ -248,9 +248,8 @@ std::optional<DrainSeries> buildDrain(const std::vector<Bucket>& buckets,
 }
 
 std::string build(const History& history, Metric metric, std::optional<double> capacityMJ,
-                  std::int64_t now, const BundleMap& bundles, Lang lang,
-                  std::span<const SleepRecord> sleeps) {
-    return build(history.buckets(), metric, capacityMJ, now, bundles, lang, sleeps);
+                  std::int64_t now, const BundleMap& bundles, Lang lang) {
+    return build(history.buckets(), metric, capacityMJ, now, bundles, lang, history.sleeps());
 }
 
 std::string build(const std::vector<Bucket>& buckets, Metric metric,

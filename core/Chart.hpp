@@ -33,11 +33,10 @@ struct DrainSeries {
 };
 
 namespace Chart {
-// The complete chart page for everything the history stores.
+// The complete chart page for everything the history stores, its sleeps included.
 std::string build(const History& history, Metric metric, std::optional<double> capacityMJ,
-                  std::int64_t now, const BundleMap& bundles, Lang lang,
-                  std::span<const SleepRecord> sleeps = {});
-// The same for the stored minutes themselves, in ascending order.
+                  std::int64_t now, const BundleMap& bundles, Lang lang);
+// The same for stored minutes, in ascending order, and sleeps.
 std::string build(const std::vector<Bucket>& buckets, Metric metric,
                   std::optional<double> capacityMJ, std::int64_t now, const BundleMap& bundles,
                   Lang lang, std::span<const SleepRecord> sleeps = {});

@@ -1,17 +1,13 @@
 // Test-only: writes the chart page for a history file with a chosen metric and battery capacity,
-// which the real binary cannot do on a machine without per-process energy counters, and with a
-// measured drain and sleeps that the history file given does not carry.
-//   pagegen <history.tsv> <energy|cpu> <capacityMJ|-> <lang> <now> [bundles.tsv [drain.tsv [sleeps.tsv]]]
-// bundles.tsv holds one "name<TAB>path" per line, drain.tsv "minute<TAB>mJ<TAB>seconds",
-// sleeps.tsv "minute<TAB>seconds<TAB>pctBefore<TAB>pctAfter".
+// which the real binary cannot do on a machine without per-process energy counters.
+//   pagegen <history.tsv> <energy|cpu> <capacityMJ|-> <lang> <now> [bundles.tsv]
+// bundles.tsv holds one "name<TAB>path" per line.
 #include <charconv>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "Chart.hpp"
 #include "History.hpp"
@@ -37,25 +33,6 @@ int main(int argc, char** argv) {
         }
     }
     const History history(metric, now, argv[1], History::Access::readOnly);
-    std::vector<Bucket> buckets = history.buckets();
-    if (argc > 7) {
-        std::ifstream in(argv[7]);
-        std::map<std::int64_t, Drain> drains;
-        std::int64_t minute = 0;
-        for (Drain d; in >> minute >> d.mJ >> d.seconds;) drains[minute] = d;
-        for (auto& b : buckets)
-            if (const auto it = drains.find(b.minute); it != drains.end()) b.drain = it->second;
-    }
-    std::vector<SleepRecord> sleeps;
-    if (argc > 8) {
-        std::ifstream in(argv[8]);
-        SleepRecord s;
-        for (double before = 0, after = 0; in >> s.minute >> s.seconds >> before >> after;) {
-            s.pctBefore = before;
-            s.pctAfter = after;
-            sleeps.push_back(s);
-        }
-    }
-    std::cout << Chart::build(buckets, metric, capacity, now, bundles, lang, sleeps);
+    std::cout << Chart::build(history, metric, capacity, now, bundles, lang);
     return 0;
 }

@@ -29,16 +29,17 @@ export function dumpPage(lines, { lang = 'en' } = {}) {
     env: { ...process.env, XDG_DATA_HOME: dir, TMPDIR: tempDir(), SAPWELL_LANG: lang, HOME: dir } }).trim();
 }
 
-// An energy page with a chosen capacity (mJ, null for none), which this machine cannot record; or
-// any metric's page with a measured drain ([minute, mJ, seconds]) and sleeps ([minute of waking,
-// seconds, pct before, pct after]).
-export function genPage(lines, { capacity = 216000000, bundles = {}, metric = 'energy', lang = 'en', drain = [], sleeps = [] } = {}) {
-  const [hist, bfile, dfile, sfile, file] = ((d) => ['history.tsv', 'bundles.tsv', 'drain.tsv', 'sleeps.tsv', 'page.html']
-    .map((f) => path.join(d, f)))(tempDir());
+// A minute's line with a measured drain (its sixth field), and a sleep's own line: the minute of
+// waking, the seconds asleep and the battery's level before and after.
+export const withDrain = (l, mJ, seconds = 60) => `${l}\t${mJ}:${seconds}`;
+export const sleepLine = (minute, seconds, before, after) => [minute, 'sleep', seconds.toFixed(1), '', `${before}:${after}`].join('\t');
+
+// A page with a chosen metric and capacity (mJ, null for none), which this machine cannot record.
+export function genPage(lines, { capacity = 216000000, bundles = {}, metric = 'energy', lang = 'en' } = {}) {
+  const [hist, bfile, file] = ((d) => ['history.tsv', 'bundles.tsv', 'page.html'].map((f) => path.join(d, f)))(tempDir());
   const now = (lines.length ? Number(lines.at(-1).split('\t')[0]) : T0) + 120;
-  const tsv = (file, rows) => write(file, rows.map((r) => r.join('\t')));
   return write(file, [execFileSync(process.env.SAPWELL_PAGEGEN, [write(hist, lines), metric, String(capacity ?? '-'), lang,
-    String(now), tsv(bfile, Object.entries(bundles)), tsv(dfile, drain), tsv(sfile, sleeps)], { maxBuffer: 64 << 20 })]);
+    String(now), write(bfile, Object.entries(bundles).map(([n, p]) => `${n}\t${p}`))], { maxBuffer: 64 << 20 })]);
 }
 
 // Records canvas text and dashed strokes, counts alert() calls an injected script would make, and can stub the host.
