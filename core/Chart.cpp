@@ -1,11 +1,13 @@
 #include "Chart.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 #include <vector>
 
 #include "Amounts.hpp"
 #include "Decimal.hpp"
+#include "DrainEstimate.hpp"
 #include "MinuteItems.hpp"
 #include "NameTable.hpp"
 #include "Text.hpp"
@@ -59,6 +61,24 @@ void appendString(std::string& out, std::string_view text) {
         appendEscaped(out, text::repairUtf8(text));
     }
     out.push_back('"');
+}
+
+constexpr std::size_t noSlot = static_cast<std::size_t>(-1);
+
+// The curve of each name number, for the names of `top`; noSlot for every other name.
+std::vector<std::size_t> slotsOf(const std::vector<std::string>& top) {
+    std::vector<std::size_t> slot;
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        const auto id = NameTable::find(top[i]);
+        if (!id) continue;  // in no minute at all
+        if (*id >= slot.size()) slot.resize(std::size_t{*id} + 1, noSlot);
+        if (slot[*id] == noSlot) slot[*id] = i;
+    }
+    return slot;
+}
+
+std::size_t slotOf(const std::vector<std::size_t>& slots, std::uint32_t id) {
+    return id < slots.size() ? slots[id] : noSlot;
 }
 
 }  // namespace
@@ -157,16 +177,7 @@ std::vector<std::string> topNames(const std::vector<Bucket>& buckets, std::size_
 std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
                                 const std::vector<std::string>& top,
                                 const std::string& otherLabel) {
-    // The series of each name number; names outside the top go to the rest.
-    constexpr std::size_t none = static_cast<std::size_t>(-1);
-    std::vector<std::size_t> slot;
-    for (std::size_t i = 0; i < top.size(); ++i) {
-        const auto id = NameTable::find(top[i]);
-        if (!id) continue;  // in no minute at all
-        if (*id >= slot.size()) slot.resize(std::size_t{*id} + 1, none);
-        if (slot[*id] == none) slot[*id] = i;
-    }
-
+    const auto slot = slotsOf(top);
     const std::size_t n = buckets.size();
     std::vector<Series> series;
     series.reserve(top.size() + 1);
@@ -179,21 +190,67 @@ std::vector<Series> buildSeries(const std::vector<Bucket>& buckets,
         for (auto it = items.begin(); it != items.end(); ++it) {
             // Adding rather than assigning keeps a (malformed) repeated name from losing data;
             // with one item per name, as minutes are stored, the two are the same.
-            const std::size_t s = it.nameId() < slot.size() ? slot[it.nameId()] : none;
-            auto& cell = s != none ? series[s].values[m] : rest[m];
+            const std::size_t s = slotOf(slot, it.nameId());
+            auto& cell = s != noSlot ? series[s].values[m] : rest[m];
             cell = saturatingAdd(cell, it.value());
-            if (s == none && it.value() > 0) anyRest = true;
+            if (s == noSlot && it.value() > 0) anyRest = true;
         }
     }
     if (anyRest) series.push_back(Series{otherLabel, std::move(rest)});
     return series;
 }
 
+std::optional<DrainSeries> buildDrain(const std::vector<Bucket>& buckets,
+                                      const std::vector<std::string>& top, bool withRest,
+                                      const std::string& otherLabel, const std::string& idleLabel) {
+    if (std::none_of(buckets.begin(), buckets.end(), [](const Bucket& b) { return b.drain.has_value(); }))
+        return std::nullopt;
+    // One idle power for the whole history: the page compares minutes, and a level that moved
+    // with the period shown would change every minute's share with it.
+    const double idleMW = idlePower(buckets).mW;
+    const auto slot = slotsOf(top);
+    const std::size_t n = buckets.size();
+    DrainSeries drain;
+    for (const auto& name : top) drain.apps.push_back(Series{name, std::vector<std::uint64_t>(n, 0)});
+    if (withRest) drain.apps.push_back(Series{otherLabel, std::vector<std::uint64_t>(n, 0)});
+    drain.idle = Series{idleLabel, std::vector<std::uint64_t>(n, 0)};
+    drain.seconds.assign(n, 0);
+    const std::size_t rest = withRest ? top.size() : noSlot;
+
+    bool any = false;
+    MinuteShare share;
+    for (std::size_t m = 0; m < n; ++m) {
+        if (!shareMinute(buckets[m], idleMW, share)) continue;
+        any = true;
+        drain.seconds[m] = share.seconds;
+        drain.idle.values[m] = share.idleMJ;
+        std::size_t i = 0;
+        for (auto it = buckets[m].items.begin(); it != buckets[m].items.end(); ++it, ++i) {
+            std::size_t s = slotOf(slot, it.nameId());
+            if (s == noSlot) s = rest;
+            // Only a name outside the top that used no CPU has no curve, and its share is 0.
+            if (s == noSlot) continue;
+            auto& cell = drain.apps[s].values[m];
+            cell = saturatingAdd(cell, share.appMJ[i]);
+        }
+    }
+    if (!any) return std::nullopt;
+    return drain;
+}
+
 std::string build(const History& history, Metric metric, std::optional<double> capacityMJ,
                   std::int64_t now, const BundleMap& bundles, Lang lang) {
-    const auto& buckets = history.buckets();
+    return build(history.buckets(), metric, capacityMJ, now, bundles, lang, history.sleeps());
+}
+
+std::string build(const std::vector<Bucket>& buckets, Metric metric,
+                  std::optional<double> capacityMJ, std::int64_t now, const BundleMap& bundles,
+                  Lang lang, std::span<const SleepRecord> sleeps) {
     const auto top = topNames(buckets, topCount);
-    const auto series = buildSeries(buckets, top, std::string(t(lang, S::other)));
+    const std::string otherLabel(t(lang, S::other));
+    const auto series = buildSeries(buckets, top, otherLabel);
+    const auto drain = buildDrain(buckets, top, series.size() > top.size(), otherLabel,
+                                  std::string(t(lang, S::idleAndScreen)));
 
     std::vector<std::int64_t> labels;
     labels.reserve(buckets.size());
@@ -206,7 +263,7 @@ std::string build(const History& history, Metric metric, std::optional<double> c
     const bool hasBattery = toPercent > 0;
 
     return render(labels, series, buckets, metric, toPercent, hasBattery, now,
-                  history.depthMinutes(), bundles, lang);
+                  static_cast<int>(buckets.size()), bundles, lang, drain, sleeps);
 }
 
 }  // namespace Chart

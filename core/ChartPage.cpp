@@ -1,13 +1,15 @@
 // The chart page: web/chart.html with its slots filled. The markup, style sheet and script are
 // files under web/; this writes only the words of the user's language and the data.
-#include <charconv>
 #include <cmath>
 #include <iterator>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "Chart.hpp"
 #include "ChartTemplate.hpp"
+#include "Decimal.hpp"
 #include "I18n.hpp"
 
 namespace sapwell {
@@ -16,22 +18,68 @@ namespace {
 
 using web::chart::Slot;
 
-template <typename Int>
-void appendInt(std::string& out, Int v) {
-    char buf[24];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    (void)ec;
-    out.append(buf, end);
-}
-
 // Shortest text that reads back as the same double; "0.0" for zero. A non-finite factor (only
 // reachable with a degenerate capacity) would not even parse as a script number, so it is 0.
 std::string shortestDouble(double v) {
-    if (v == 0 || !std::isfinite(v)) return "0.0";
-    char buf[40];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    if (ec != std::errc()) return "0.0";
-    return std::string(buf, end);
+    std::string out;
+    if (v == 0 || !std::isfinite(v) || !appendShortest(out, v)) return "0.0";
+    return out;
+}
+
+// An array of one entry per minute: the value, or null where the drain was not measured.
+void appendMeasured(std::string& out, const std::vector<std::uint64_t>& values,
+                    const std::vector<double>& seconds) {
+    out.push_back('[');
+    for (std::size_t m = 0; m < values.size(); ++m) {
+        if (m) out.push_back(',');
+        if (m < seconds.size() && seconds[m] > 0) {
+            appendInt(out, values[m]);
+        } else {
+            out.append("null");
+        }
+    }
+    out.push_back(']');
+}
+
+// The battery view's data, only on a page that has one: per minute the measured seconds (null
+// where not measured), each curve's mJ in the order of SERIES, the idle mJ and the idle row's name.
+void appendDrain(std::string& out, const DrainSeries& drain) {
+    out.append("const BAT_SECS = [");
+    for (std::size_t m = 0; m < drain.seconds.size(); ++m) {
+        if (m) out.push_back(',');
+        out.append(drain.seconds[m] > 0 ? shortestDouble(drain.seconds[m]) : "null");
+    }
+    out.append("];\nconst BAT_MJ = [");
+    for (std::size_t i = 0; i < drain.apps.size(); ++i) {
+        if (i) out.push_back(',');
+        appendMeasured(out, drain.apps[i].values, drain.seconds);
+    }
+    out.append("];\nconst IDLE_MJ = ");
+    appendMeasured(out, drain.idle.values, drain.seconds);
+    out.append(";\nconst IDLE_NAME = ").append(jsonString(drain.idle.name)).append(";\n");
+}
+
+// Each sleep's minute of waking and length in seconds and the battery's fall over it in percent
+// (null when a level is unknown), so the page can label the break it falls in.
+void appendSleeps(std::string& out, std::span<const SleepRecord> sleeps) {
+    out.append("const SLEEPS = [");
+    bool first = true;
+    for (const auto& s : sleeps) {
+        if (!first) out.push_back(',');
+        first = false;
+        out.append("{\"t\":");
+        appendInt(out, s.minute);
+        out.append(",\"s\":").append(std::isfinite(s.seconds) && s.seconds > 0 ? shortestDouble(s.seconds) : "0");
+        out.append(",\"d\":");
+        const double fall = s.pctBefore && s.pctAfter ? *s.pctBefore - *s.pctAfter : NAN;
+        if (std::isfinite(fall)) {
+            appendFixed(out, fall, 1);
+        } else {
+            out.append("null");
+        }
+        out.push_back('}');
+    }
+    out.append("];\n");
 }
 
 // The page script's word table L: the name the script uses, and the text.
@@ -60,6 +108,8 @@ constexpr Word words[] = {
     {"stateD", S::stateDischarging},
     {"stateC", S::stateCharging},
     {"stateA", S::stateACPower},
+    {"hour", S::hour},
+    {"minute", S::minute},
 };
 
 struct Page {
@@ -74,6 +124,8 @@ struct Page {
     std::int64_t now;
     int minutes;
     const BundleMap& bundles;
+    const std::optional<DrainSeries>& drain;
+    std::span<const SleepRecord> sleeps;
 
     bool cpu() const { return metric == Metric::cpuTime; }
     void text(S key) { out.append(t(lang, key)); }
@@ -136,6 +188,23 @@ void fill(Page& p, Slot slot) {
                 p.out.append("  ").append(w.name).append(": ").append(jsonString(t(p.lang, w.key))).append(",\n");
             return;
         case Slot::script: p.out.append(web::chart::script); return;
+        // The battery view's parts, only where a drain was measured; a page without is as before.
+        case Slot::measure:
+            if (!p.drain) return;
+            p.out.append("<span class=\"ctrl-label\">").append(t(p.lang, S::measure));
+            p.out.append("</span>\n<div class=\"btn-group\" id=\"viewGroup\"><button class=\"tbtn\" id=\"btnCPU\">");
+            p.out.append(t(p.lang, S::viewCPU)).append("</button><button class=\"tbtn\" id=\"btnBattery\">");
+            p.out.append(t(p.lang, S::viewBattery)).append("</button></div>\n");
+            return;
+        case Slot::drainNote:
+            if (p.drain) p.out.append("<div class=\"note\" id=\"drainNote\">").append(t(p.lang, S::drainShared)).append("</div>\n");
+            return;
+        case Slot::drain:
+            if (p.drain) appendDrain(p.out, *p.drain);
+            return;
+        case Slot::sleeps:
+            if (!p.sleeps.empty()) appendSleeps(p.out, p.sleeps);
+            return;
     }
 }
 #pragma GCC diagnostic pop
@@ -145,13 +214,17 @@ void fill(Page& p, Slot slot) {
 std::string render(const std::vector<std::int64_t>& labels, const std::vector<Series>& series,
                    const std::vector<Bucket>& buckets, Metric metric, double toPercent,
                    bool hasBattery, std::int64_t now, int minutes, const BundleMap& bundles,
-                   Lang lang) {
-    Page p{{}, lang, labels, series, buckets, metric, toPercent, hasBattery, now, minutes, bundles};
+                   Lang lang, const std::optional<DrainSeries>& drain,
+                   std::span<const SleepRecord> sleeps) {
+    Page p{{}, lang, labels, series, buckets, metric, toPercent, hasBattery, now, minutes, bundles,
+           drain, sleeps};
     // Room for the whole page, so a week's page (a megabyte) is not copied as it grows: what it
     // takes from web/, per minute a label and a battery entry, per value a number and its comma,
     // and the words, none of which is near 64 bytes in any language.
     std::size_t dataBytes = labels.size() * 32;
     for (const auto& s : series) dataBytes += s.values.size() * 7;
+    if (drain) dataBytes += (drain->apps.size() + 2) * labels.size() * 7;
+    dataBytes += sleeps.size() * 48;
     const std::size_t wordBytes = (std::size(web::chart::pieces) + std::size(words)) * 64;
     p.out.reserve(web::chart::fixedBytes + wordBytes + dataBytes);
     for (const auto& piece : web::chart::pieces) {

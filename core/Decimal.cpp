@@ -45,6 +45,14 @@ bool appendFixed(std::string& out, double x, int decimals) {
     return true;
 }
 
+bool appendShortest(std::string& out, double x) {
+    char buf[40];  // the shortest round-trip form of any double fits
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x);
+    if (ec != std::errc()) return false;
+    out.append(buf, end);
+    return true;
+}
+
 bool stripPlus(std::string_view& s) {
     if (!s.empty() && s.front() == '+') {
         s.remove_prefix(1);

@@ -23,6 +23,10 @@ void appendInt(std::string& out, Int n) {
 // False (nothing appended) when it cannot be written, which only a NaN-sized request can cause.
 bool appendFixed(std::string& out, double x, int decimals);
 
+// Appends the shortest text that reads back as the same double; false (nothing appended) when
+// it cannot be written.
+bool appendShortest(std::string& out, double x);
+
 // Drops one leading "+" the way the history reader has always accepted it; false when nothing
 // is left or a second sign follows.
 bool stripPlus(std::string_view& s);

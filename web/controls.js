@@ -1,14 +1,25 @@
 // Controls and start-up: the button groups, the legends, the host, and the hook for the tests.
 
-// One entry per button group: the state key it sets, [button id, value] per button, and whether
-// the table follows it (it shows totals over the period, in the unit). A group that is not
-// `shown` stays hidden and unwired.
+// Each view keeps its own unit; the legend lists the view's curves.
+function setView(view) {
+  viewUnit[state.view] = state.unit;
+  state.view = view;
+  state.unit = viewUnit[view];
+  buildLegend();
+}
+
+// One entry per button group: the state key it sets (through `set` when given), [button id, value]
+// per button, and whether the table follows it (it shows totals over the period, in the unit). A
+// group is on the page while `shown()` holds; the view group is in the markup only where a drain
+// was measured.
 const GROUPS = [
+  { id: "viewGroup", key: "view", table: true, set: setView, buttons: [["btnCPU", "cpu"], ["btnBattery", "battery"]] },
   { id: "periodGroup", key: "period", table: true,
     buttons: [["btnP1h", 60], ["btnP6h", 360], ["btnP1d", 1440], ["btnP1w", 10080], ["btnPAll", 0]] },
   { id: "modeGroup", key: "stacked", buttons: [["btnStack", true], ["btnLine", false]] },
   { id: "smoothGroup", key: "smoothing", buttons: [["btnS1", 1], ["btnS5", 5], ["btnS15", 15]] },
-  { id: "unitGroup", key: "unit", table: true, shown: SHOW_BATTERY,
+  // Percent needs the capacity; the battery view without it has watts alone.
+  { id: "unitGroup", key: "unit", table: true, shown: () => (state.view === "battery" ? HAS_BATTERY : SHOW_BATTERY),
     buttons: Object.keys(UNITS).filter((m) => UNITS[m].button).map((m) => [UNITS[m].button, m]) },
 ];
 
@@ -16,6 +27,18 @@ function setActive(group) {
   for (const [id, value] of group.buttons) {
     document.getElementById(id).classList.toggle("active", state[group.key] === value);
   }
+}
+
+// Shows the groups that apply to the view with their choices, and the estimate's note with its view.
+function showControls() {
+  for (const group of GROUPS) {
+    const box = document.getElementById(group.id);
+    if (!box) continue;
+    box.style.display = !group.shown || group.shown() ? "" : "none";
+    setActive(group);
+  }
+  const note = document.getElementById("drainNote");
+  if (note) note.style.display = state.view === "battery" ? "" : "none";
 }
 
 // Outside the application's web view there is no host to tell.
@@ -32,17 +55,17 @@ function post(message) {
 function buildLegend() {
   const legend = document.getElementById("legend");
   legend.textContent = "";
-  SERIES.forEach((s, i) => {
+  curves().forEach(({ name, colour }) => {
     const item = document.createElement("div");
-    if (state.hidden.has(i)) item.className = "off";
+    if (state.hidden.has(name)) item.className = "off";
     const sw = document.createElement("span");
     sw.className = "sw";
-    sw.style.background = COLORS[i % COLORS.length];
+    sw.style.background = colour;
     item.appendChild(sw);
-    item.appendChild(document.createTextNode(s.name));
+    item.appendChild(document.createTextNode(name));
     item.addEventListener("click", () => {
-      if (state.hidden.has(i)) state.hidden.delete(i);
-      else state.hidden.add(i);
+      if (state.hidden.has(name)) state.hidden.delete(name);
+      else state.hidden.add(name);
       buildLegend();
       draw();
     });
@@ -52,7 +75,7 @@ function buildLegend() {
 
 // The battery line's colours, shown only when there is a line.
 function showBatteryLegend() {
-  if (!SHOW_BATTERY || !BAT.some((b) => b !== null)) return;
+  if (!BAT.some((b) => b !== null)) return;
   const box = document.getElementById("bat-legend");
   for (const { colour, word } of Object.values(STATES)) {
     const key = document.createElement("span");
@@ -66,13 +89,12 @@ function showBatteryLegend() {
 }
 
 function wire(group) {
-  if (group.shown === false) return;
-  document.getElementById(group.id).style.display = "";
-  setActive(group);
+  if (!document.getElementById(group.id)) return;
   for (const [id, value] of group.buttons) {
     document.getElementById(id).addEventListener("click", () => {
-      state[group.key] = value;
-      setActive(group);
+      if (group.set) group.set(value);
+      else state[group.key] = value;
+      showControls();
       draw();
       if (group.table) buildTable();
     });
@@ -84,10 +106,13 @@ const updated = document.getElementById("updated");
 updated.textContent = new Date(Number(updated.dataset.t) * 1000).toLocaleString(LOCALE);
 
 GROUPS.forEach(wire);
+showControls();
+// Hidden names of the other view's own curves (the idle row) do not count here.
+const anyHidden = () => curves().some((c) => state.hidden.has(c.name));
 document.getElementById("toggleAll").addEventListener("click", (ev) => {
-  if (state.hidden.size > 0) state.hidden.clear();
-  else SERIES.forEach((s, i) => state.hidden.add(i));
-  ev.currentTarget.textContent = state.hidden.size > 0 ? L.showAll : L.hideAll;
+  const hide = !anyHidden();
+  curves().forEach((c) => (hide ? state.hidden.add(c.name) : state.hidden.delete(c.name)));
+  ev.currentTarget.textContent = anyHidden() ? L.showAll : L.hideAll;
   buildLegend();
   draw();
 });

@@ -61,10 +61,22 @@ function pad2(n) {
   return String(n).padStart(2, "0");
 }
 
-function breakText(sec) {
+// A break's length in the page's language, and what the battery lost over the sleeps in it.
+function breakText(sec, fall) {
   const hours = sec / 3600;
-  if (hours >= 1) return hours.toFixed(hours < 10 ? 1 : 0) + " h";
-  return Math.round(sec / 60) + " m";
+  const time = hours >= 1 ? hours.toFixed(hours < 10 ? 1 : 0) + " " + L.hour : Math.round(sec / 60) + " " + L.minute;
+  return fall === null ? time : time + " \u00b7 " + fall.toFixed(1) + "%";
+}
+
+// The battery's fall over the sleeps whose middle lies between the stored minutes t0 and t1;
+// null without one, or when it rose (the machine charged while asleep).
+function sleepFall(t0, t1) {
+  let fall = null;
+  for (const s of SLEEP_LIST) {
+    const mid = s.t - s.s / 2;
+    if (mid >= t0 && mid < t1 && s.d !== null) fall = (fall || 0) + s.d;
+  }
+  return fall !== null && fall >= 0 ? fall : null;
 }
 
 // Horizontal grid lines with the value axis and its unit.
@@ -126,18 +138,19 @@ function strokePolyline(count, px, py) {
   }
 }
 
-// Dense runs are drawn from their columns (columnsOf): stacked layers as one bar per column,
+// Dense spans are drawn from their columns (columnsOf): stacked layers as one bar per column,
 // lines as a polyline through the column means. Filling outlines of tens of thousands of jagged
 // vertices took the software rasterizer about a second; a thousand columns look the same.
-// No line or area crosses a break: a line over a night would suggest use that never happened.
+// No line or area crosses a break or a minute without data: a line over a night would suggest
+// use that never happened.
 function drawCurves(lay) {
-  const { n, x, y, data, runs, cols, stacked } = lay;
+  const { n, x, y, data, spans, cols, stacked } = lay;
   const base = new Float64Array(n);
   const colBase = cols.map((cs) => cs && new Float64Array(cs.length));
-  lay.vis.forEach((c, k) => {
-    const colour = COLORS[c.i % COLORS.length];
+  lay.vis.forEach(({ c }, k) => {
+    const colour = c.colour;
     const d = data[k];
-    runs.forEach(([a, b], r) => {
+    spans.forEach(([a, b], r) => {
       const cs = cols[r];
       if (a === b) {
         const px = x(a);
@@ -177,7 +190,7 @@ function drawCurves(lay) {
         else strokePolyline(b - a + 1, (j) => x(a + j), (j) => y(d[a + j]));
       }
     });
-    if (stacked) for (let i = 0; i < n; i++) base[i] += d[i];
+    if (stacked) for (let i = 0; i < n; i++) if (d[i] !== null) base[i] += d[i];
   });
 }
 
@@ -205,7 +218,7 @@ function drawBreaks(lay) {
     ctx.stroke();
     if (sec < LABEL_MIN_S) continue;
     // A night broken by short wake-ups would otherwise stack labels on each other.
-    const text = breakText(sec);
+    const text = breakText(sec, sleepFall(labels[ia], labels[ib]));
     const w = ctx.measureText(text).width;
     if (bx - w / 2 < lastRight + 4) continue;
     ctx.fillText(text, bx, top + 2);
@@ -306,15 +319,17 @@ function draw() {
   const from = periodStart();
   const labels = LABELS.slice(from);
   const vis = visible();
-  if (labels.length === 0 || vis.length === 0) {
+  // Smoothing runs on the cut values, so the average never reaches before the period.
+  const data = vis.map(({ c }) => smoothed(c.v.slice(from), state.smoothing));
+  const runs = runsOf(labels);
+  const spans = data.length ? spansOf(runs, (i) => data[0][i] !== null) : [];
+  if (spans.length === 0) {
     drawEmpty(width, height);
     layout = null;
     return;
   }
-  // Smoothing runs on the cut values, so the average never reaches before the period.
-  const data = vis.map((c) => smoothed(SERIES[c.i].v.slice(from), state.smoothing));
   const battery = batteryAxis(BAT.slice(from));
-  const lay = plotLayout(width, height, labels, vis, data, battery);
+  const lay = plotLayout(width, height, labels, vis, data, battery, runs, spans);
   drawGrid(lay, width);
   drawTimeAxis(lay);
   drawCurves(lay);

@@ -1,5 +1,6 @@
-// Where things go: the canvas, the runs between breaks, the columns of dense runs, the axes'
-// ranges and the margins. The geometry of the last drawing stays in `layout` for the tooltip.
+// Where things go: the canvas, the runs between breaks and the spans with data within them, the
+// columns of dense spans, the axes' ranges and the margins. The geometry of the last drawing stays
+// in `layout` for the tooltip.
 
 const canvas = document.getElementById("c");
 const ctx = canvas.getContext("2d");
@@ -43,7 +44,8 @@ function batteryAxis(bat) {
     }
   }
   const span = hi - lo;
-  return { pts, lo, span, ticks: [0, 0.25, 0.5, 0.75, 1].map((f) => lo + span * f), shown: SHOW_BATTERY && pts.length > 0 };
+  // The level is drawn in every view, whenever there are readings.
+  return { pts, lo, span, ticks: [0, 0.25, 0.5, 0.75, 1].map((f) => lo + span * f), shown: pts.length > 0 };
 }
 
 // Consecutive labels further apart than GAP_S break the observations into runs [first, last].
@@ -58,6 +60,24 @@ function runsOf(labels) {
   }
   runs.push([start, labels.length - 1]);
   return runs;
+}
+
+// The stretches [first, last] of the runs that have values: a minute without one (no drain was
+// measured) is left empty, but is no break in the observations.
+function spansOf(runs, has) {
+  const spans = [];
+  for (const [a, b] of runs) {
+    let start = -1;
+    for (let i = a; i <= b + 1; i++) {
+      if (i <= b && has(i)) {
+        if (start < 0) start = i;
+      } else if (start >= 0) {
+        spans.push([start, i - 1]);
+        start = -1;
+      }
+    }
+  }
+  return spans;
 }
 
 // A run with more minutes than pixel columns is drawn column by column. Each column gets every
@@ -96,9 +116,9 @@ function columnsOf(a, b, x, data) {
 // The greatest value drawn: stacked, the greatest sum of the layers at one point or column; lines,
 // the greatest single value. Scaling to what is drawn keeps a week of column means from sitting
 // squashed under a single minute's peak.
-function drawnMax(runs, cols, data, stacked) {
+function drawnMax(spans, cols, data, stacked) {
   let max = 0;
-  runs.forEach(([a, b], r) => {
+  spans.forEach(([a, b], r) => {
     const cs = cols[r];
     const points = cs ? cs.length : b - a + 1;
     for (let p = 0; p < points; p++) {
@@ -114,11 +134,11 @@ function drawnMax(runs, cols, data, stacked) {
   return max > 0 ? max : 1;
 }
 
-// The plot's place on the canvas, its scales and the columns of its dense runs. Margins come from
-// the real text widths: a fixed margin cuts long ticks or wastes space.
-function plotLayout(width, height, labels, vis, data, battery) {
+// The plot's place on the canvas, its scales and the columns of its dense spans. Margins come from
+// the real text widths: a fixed margin cuts long ticks or wastes space. Curves are drawn over the
+// spans, breaks between the runs.
+function plotLayout(width, height, labels, vis, data, battery, runs, spans) {
   const n = labels.length;
-  const runs = runsOf(labels);
   ctx.font = axisFont();
   let right = 14;
   if (battery.shown) {
@@ -149,14 +169,14 @@ function plotLayout(width, height, labels, vis, data, battery) {
     const l = left;
     const w = pw;
     x = (i) => (n === 1 ? l + w / 2 : l + i / (n - 1) * w);
-    cols = runs.map(([a, b]) => columnsOf(a, b, x, data));
-    max = drawnMax(runs, cols, data, state.stacked);
+    cols = spans.map(([a, b]) => columnsOf(a, b, x, data));
+    max = drawnMax(spans, cols, data, state.stacked);
     const next = leftFor(max);
     if (next === left || pass === 2) break;
     left = next;
   }
   const y = (v) => top + ph - v / max * ph;
   return { x, y, n, left, right, top, bottom, pw, ph, max, data, vis, stacked: state.stacked, batPts: battery.pts,
-    labels, first: labels[0], tSpan: Math.max(1, labels[n - 1] - labels[0]), gapS: GAP_S, runs, cols };
+    labels, first: labels[0], tSpan: Math.max(1, labels[n - 1] - labels[0]), gapS: GAP_S, runs, spans, cols };
 }
 

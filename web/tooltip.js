@@ -19,12 +19,12 @@ function nearestBattery(pts, i) {
   return pts[k];
 }
 
-// The pixel column drawn at canvas x `px` when minute i lies in a run drawn by columns, else null.
+// The pixel column drawn at canvas x `px` when minute i lies in a span drawn by columns, else null.
 function columnAt(lay, i, px) {
-  const r = Math.min(lowerBound(lay.runs.length, (j) => lay.runs[j][1], i), lay.runs.length - 1);
+  const r = Math.min(lowerBound(lay.spans.length, (j) => lay.spans[j][1], i), lay.spans.length - 1);
   const cs = lay.cols[r];
-  if (!cs) return null;
-  const j = Math.floor(px) - Math.floor(lay.x(lay.runs[r][0]));
+  if (!cs || i < lay.spans[r][0] || i > lay.spans[r][1]) return null;
+  const j = Math.floor(px) - Math.floor(lay.x(lay.spans[r][0]));
   return cs[Math.max(0, Math.min(cs.length - 1, j))];
 }
 
@@ -38,9 +38,9 @@ function showTip(ev) {
   // Under a column the tooltip tells what the column shows: its minutes and their means.
   const col = columnAt(layout, i, px);
   const rows = [];
-  layout.vis.forEach((c, k) => {
+  layout.vis.forEach(({ c }, k) => {
     const v = col ? col.v[k] : layout.data[k][i];
-    if (v > 0) rows.push({ v, name: SERIES[c.i].name, colour: COLORS[c.i % COLORS.length] });
+    if (v > 0) rows.push({ v, name: c.name, colour: c.colour });
   });
   rows.sort((a, b) => b.v - a.v);
   rows.length = Math.min(rows.length, 8);
@@ -56,7 +56,7 @@ function showTip(ev) {
     c + '"></span>';
   const lines = ["<b>" + esc(stamp) + "</b>"];
   for (const r of rows) lines.push(swatch(r.colour) + " " + esc(r.name) + " — " + esc(fmtRate(r.v)));
-  if (SHOW_BATTERY && layout.batPts.length > 0) {
+  if (layout.batPts.length > 0) {
     const b = nearestBattery(layout.batPts, i);
     const word = stateOf(b.s) ? stateOf(b.s).word : "";
     lines.push(swatch(stateColour(b.s)) + " " + b.p.toFixed(1) + "% — " + esc(word));

@@ -18,6 +18,11 @@ constexpr std::uint64_t maxU64 = std::numeric_limits<std::uint64_t>::max();
 constexpr std::int64_t t0 = 1733400000 / 60 * 60;
 using Names = std::vector<std::string>;
 
+void expectInOrder(const std::string& text, const std::vector<std::string>& pieces) {
+    std::size_t at = 0;
+    for (const auto& piece : pieces) EXPECT_NE(at = text.find(piece, at), text.npos) << piece;
+}
+
 Bucket minute(std::int64_t i, NamedAmounts items, std::optional<double> pct = {}, std::optional<ChargeState> s = {}) {
     return {t0 + i * 60, 60, std::move(items), pct, s, {}};
 }
@@ -107,6 +112,69 @@ TEST(ChartBuild, TenAppsGiveEightCurvesAndTheRest) {
         R"({"name":"a1","v":[80,81]},{"name":"a2","v":[70,71]},{"name":"a3","v":[60,61]},{"name":"a4","v":[50,51]},)"
         R"({"name":"a5","v":[40,41]},{"name":"a6","v":[30,31]},{"name":"a7","v":[20,21]},{"name":"other","v":[10,12]}])"
         R"( [{"p":80.0,"s":"d"},{"p":79.0,"s":"d"}] 4.6296296296296297e-07 true {"M":"/M"})");
+}
+
+// Per measured minute the curves and the idle entry share out exactly the drain; the curves are
+// the metric's, in its order, the rest included; a minute without a usable measurement is empty.
+TEST(BuildDrain, SharesEachMeasuredMinuteAmongTheMetricsCurvesAndIdle) {
+    std::vector<Bucket> buckets;
+    for (std::int64_t m = 0; m < 6; ++m) {
+        NamedAmounts items;
+        for (std::uint64_t a = 0; a < 10; ++a) items.push_back({numbered("a", a), 1000 * (10 - a) + 7 * m});
+        buckets.push_back(minute(m, items));
+        if (m != 2) buckets.back().drain = Drain{20000 + 20011 * std::uint64_t(m), m == 4 ? 0.0 : 60.0 - m};
+    }
+    const auto top = Chart::topNames(buckets, 8);
+    const auto series = Chart::buildSeries(buckets, top, "other");
+    const auto drain = Chart::buildDrain(buckets, top, true, "other", "idle");
+    ASSERT_TRUE(drain);
+    ASSERT_EQ(drain->apps.size(), series.size());
+    EXPECT_EQ(drain->idle.name, "idle");
+    for (std::size_t m = 0; m < buckets.size(); ++m) {
+        const bool measured = m != 2 && m != 4;
+        EXPECT_EQ(drain->seconds[m], measured ? 60.0 - double(m) : 0.0) << m;
+        if (!measured) continue;
+        std::uint64_t sum = drain->idle.values[m];
+        for (std::size_t i = 0; i < series.size(); ++i) {
+            EXPECT_EQ(drain->apps[i].name, series[i].name);
+            sum += drain->apps[i].values[m];
+        }
+        EXPECT_EQ(sum, buckets[m].drain->mJ) << m;
+        // Above the idle level every curve used CPU, so each has a share; the rest too.
+        if (m == 5) {
+            EXPECT_TRUE(std::all_of(drain->apps.begin(), drain->apps.end(), [&](auto& s) { return s.values[m] > 0; }));
+        }
+    }
+    EXPECT_EQ(Chart::buildDrain(buckets, top, false, "other", "idle")->apps.size(), top.size());
+    for (auto& b : buckets) b.drain = b.minute == t0 ? std::optional(Drain{500, 0.0}) : std::nullopt;
+    EXPECT_FALSE(Chart::buildDrain(buckets, top, true, "other", "idle"));  // nothing measured
+}
+
+// A page gets the battery view's parts with a drain and the sleeps with sleeps, and only then.
+TEST(ChartBuild, DrainAndSleepsWriteTheirPartsOnlyWhenThere) {
+    std::vector<Bucket> buckets = {minute(0, {{"A", 600}}), minute(1, {{"A", 900}}), minute(2, {{"A", 300}})};
+    const auto page = [&](std::vector<SleepRecord> sleeps = {}) {
+        return Chart::build(buckets, Metric::cpuTime, 216000000.0, t0 + 600, {}, Lang::de, sleeps);
+    };
+    const auto constants = [](const std::string& text) {
+        std::string out;
+        for (std::size_t at = 0; (at = text.find("\nconst ", at)) != text.npos && text.compare(at + 7, 5, "COLOR") != 0; ++at)
+            out += text.substr(at + 7, text.find(" = ", at) - at - 7) + " ";
+        return out;
+    };
+    const std::string plain = constants(page());
+    EXPECT_EQ(plain, "LABELS SERIES BAT TO_PCT HAS_BATTERY IS_CPU SHOW_BATTERY BUNDLES LOCALE L ");
+    for (const char* part : {"id=\"viewGroup\"", "id=\"drainNote\""}) EXPECT_EQ(page().find(part), std::string::npos);
+
+    buckets[0].drain = Drain{60000, 60};
+    buckets[2].drain = Drain{15000, 30.5};
+    const std::string text = page({{t0 + 180, 10800, 80.0, 77.9}, {t0 + 900, 60, std::nullopt, 50.0}});
+    EXPECT_EQ(constants(text), plain + "BAT_SECS BAT_MJ IDLE_MJ IDLE_NAME SLEEPS ");
+    expectInOrder(text, {"id=\"viewGroup\"><button class=\"tbtn\" id=\"btnCPU\">CPU</button><button class=\"tbtn\" "
+        "id=\"btnBattery\">Akku</button>", "<div class=\"note\" id=\"drainNote\">" + std::string(t(Lang::de, S::drainShared)),
+        "\nconst BAT_SECS = [60,null,30.5];\nconst BAT_MJ = [[", ",null,", "]];\nconst IDLE_MJ = [", ",null,",
+        "];\nconst IDLE_NAME = \"Leerlauf und Bildschirm\";\n", "const SLEEPS = [" + numbered("{\"t\":", t0 + 180) +
+        ",\"s\":10800,\"d\":2.1}," + numbered("{\"t\":", t0 + 900) + ",\"s\":60,\"d\":null}];\n(() => {"});
 }
 
 }  // namespace

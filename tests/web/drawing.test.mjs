@@ -19,15 +19,15 @@ test('an empty history draws the brand mark and the no-data word, and no rows or
   assert.notEqual((await hoverIndex(page, 0).catch(() => null))?.opacity, '1');
 });
 
-test('one label without a battery: a 2 px bar stacked, a 2 px square as lines, joules, no battery parts',
+test('one label without a capacity: a 2 px bar stacked, a 2 px square as lines, joules, no unit group; the reading keeps its legend',
   () => genPage(energy(1, () => ({ Mail: 10000 }), { bat: () => '70.0:d' }), { capacity: null }), async (page) => {
     const g = await geometry(page), [x, y] = [Math.floor(g.x0), g.top + g.ph * 0.4];  // off the grid lines
     for (const spot of [[x, y, RED, 0xcc], [x + 3, y, null, 0]]) await expectPixel(page, ...spot);
     assert.deepEqual([g.x0, ...await shown(page, '#unitGroup', '#bat-legend'), (await tableRows(page))[0][1]],
-      [g.mid, 'none', 'none', '10.0 J']);
+      [g.mid, 'none', 'flex', '10.0 J']);
     await page.click('#btnLine');
     for (const spot of [[x, g.top, RED], [x, y, null, 0]]) await expectPixel(page, ...spot);  // the value is the axis maximum
-    assert.ok(!(await redraw(page)).texts.some((t) => t.text.endsWith('%')));
+    assert.ok(!(await redraw(page)).texts.some((t) => t.text.endsWith('%')));  // one point is no line
   });
 
 for (const count of [30, 3000]) {  // point by point; more minutes than pixel columns
@@ -89,7 +89,7 @@ test('a dense week keeps every curve: areas in proportion to the totals, lines f
 // one (two long breaks around a single point of 400), no curve across a break.
 for (const [count, gapBefore, dashes, labels, emptyAfter] of [
   [160, (k) => (k % 20 || !k ? 0 : [7200, 1200, 43200, 900, 600, 300, 36000][k / 20 - 1] - 60), 6,
-    ['2.0 h', '20 m', '12 h', '15 m', '10 h'], 0],
+    ['2.0 h', '20 min', '12 h', '15 min', '10 h'], 0],
   [400, (k) => (k === 200 || k === 201 ? 3600 : 0), 2, ['1.0 h'], 0],
   [40, (k) => (k === 20 ? 7200 : 0), 1, ['2.0 h'], 19],
 ]) {
@@ -164,13 +164,14 @@ it('the battery chooses the unit and has its own axis: 47.5–52.5 around 50, 93
   }
 });
 
-test('CPU time: no unit group, battery legend, axis or tooltip line; smoothing over 1, 5 or 15 trailing minutes',
-  () => dumpPage(cpu(40, (k) => ({ Spike: k === 20 ? 1500 : 0, Base: 1500 }), { bat: () => '87.5:d' })), async (page) => {
+test('CPU time: no unit group but the battery level, its axis and tooltip line; smoothing over 1, 5 or 15 trailing minutes',
+  () => dumpPage(cpu(40, (k) => ({ Spike: k === 20 ? 1500 : 0, Base: 1500 }), { bat: (k) => (80 - k / 10).toFixed(1) + ':d' })),
+  async (page) => {
     assert.deepEqual([await page.evaluate(() => IS_CPU && !SHOW_BATTERY && __sapwell.state.unit), ...await shown(page,
-      '#unitGroup', '#bat-legend')], ['cpu', 'none', 'none']);
+      '#unitGroup', '#bat-legend'), await page.$('#viewGroup')], ['cpu', 'none', 'flex', null]);  // no drain, no view switch
     const texts = (await redraw(page)).texts.map((t) => t.text).join('|'), tip = await hoverIndex(page, 10);
-    assert.ok(texts.includes('CPU s/min') && !texts.includes('%'), texts);
-    assert.ok(tip.opacity === '1' && tip.text.includes('Base — 1.50 CPU s/min') && !tip.text.includes('%'), tip.text);
+    assert.ok(texts.includes('CPU s/min') && texts.includes('|%'), texts);
+    assert.ok(tip.opacity === '1' && tip.text.includes('Base — 1.50 CPU s/min') && tip.text.includes('79.0% — Discharging'), tip.text);
     assert.match(await page.textContent('#sub'), /^Minutes collected: 40 · updated .+ · CPU time, not battery power$/);
     // Five minutes until the user picks another width.
     for (const [id, w, expect] of [[null, 5, [300, 300, 300]], ['btnS1', 1, [1500, 0, 0]], ['btnS5', 5, [300, 300, 300]],

@@ -29,11 +29,16 @@ export function dumpPage(lines, { lang = 'en' } = {}) {
     env: { ...process.env, XDG_DATA_HOME: dir, TMPDIR: tempDir(), SAPWELL_LANG: lang, HOME: dir } }).trim();
 }
 
-// An energy page with a chosen capacity (mJ, null for none), which this machine cannot record.
-export function genPage(lines, { capacity = 216000000, bundles = {} } = {}) {
+// A minute's line with a measured drain (its sixth field), and a sleep's own line: the minute of
+// waking, the seconds asleep and the battery's level before and after.
+export const withDrain = (l, mJ, seconds = 60) => `${l}\t${mJ}:${seconds}`;
+export const sleepLine = (minute, seconds, before, after) => [minute, 'sleep', seconds.toFixed(1), '', `${before}:${after}`].join('\t');
+
+// A page with a chosen metric and capacity (mJ, null for none), which this machine cannot record.
+export function genPage(lines, { capacity = 216000000, bundles = {}, metric = 'energy', lang = 'en' } = {}) {
   const [hist, bfile, file] = ((d) => ['history.tsv', 'bundles.tsv', 'page.html'].map((f) => path.join(d, f)))(tempDir());
   const now = (lines.length ? Number(lines.at(-1).split('\t')[0]) : T0) + 120;
-  return write(file, [execFileSync(process.env.SAPWELL_PAGEGEN, [write(hist, lines), 'energy', String(capacity ?? '-'), 'en',
+  return write(file, [execFileSync(process.env.SAPWELL_PAGEGEN, [write(hist, lines), metric, String(capacity ?? '-'), lang,
     String(now), write(bfile, Object.entries(bundles).map(([n, p]) => `${n}\t${p}`))], { maxBuffer: 64 << 20 })]);
 }
 
