@@ -146,7 +146,11 @@ void fill(Page& p, Slot slot) {
         case Slot::updated: return p.text(S::chartUpdated);
         case Slot::now: return appendInt(p.out, p.now);
         case Slot::cpuNote:
-            if (p.cpu()) p.out.append(" \u00b7 ").append(t(p.lang, S::chartInCPU));
+            if (!p.cpu()) return;
+            // With a battery view the remark is its own element, hidden while that view shows.
+            if (p.drain) p.out.append("<span id=\"cpuNote\">");
+            p.out.append(" \u00b7 ").append(t(p.lang, S::chartInCPU));
+            if (p.drain) p.out.append("</span>");
             return;
         case Slot::period: return p.text(S::period);
         case Slot::period1h: return p.text(S::period1h);
@@ -197,7 +201,9 @@ void fill(Page& p, Slot slot) {
             p.out.append(t(p.lang, S::viewBattery)).append("</button></div>\n");
             return;
         case Slot::drainNote:
-            if (p.drain) p.out.append("<div class=\"note\" id=\"drainNote\">").append(t(p.lang, S::drainShared)).append("</div>\n");
+            if (p.drain)
+                p.out.append("<div class=\"note\" id=\"drainNote\" data-title=\"").append(t(p.lang, S::chartTitle))
+                    .append("\">").append(t(p.lang, S::drainShared)).append("</div>\n");
             return;
         case Slot::drain:
             if (p.drain) appendDrain(p.out, *p.drain);

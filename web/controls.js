@@ -29,7 +29,8 @@ function setActive(group) {
   }
 }
 
-// Shows the groups that apply to the view with their choices, and the estimate's note with its view.
+// Shows the groups that apply to the view with their choices, and the estimate's note, the title
+// and the "CPU time" remark with their view.
 function showControls() {
   for (const group of GROUPS) {
     const box = document.getElementById(group.id);
@@ -38,7 +39,14 @@ function showControls() {
     setActive(group);
   }
   const note = document.getElementById("drainNote");
-  if (note) note.style.display = state.view === "battery" ? "" : "none";
+  if (!note) return;
+  const battery = state.view === "battery";
+  note.style.display = battery ? "" : "none";
+  const title = document.querySelector("h1");
+  if (title.dataset.cpu === undefined) title.dataset.cpu = title.textContent;
+  title.textContent = battery ? note.dataset.title : title.dataset.cpu;
+  const cpuNote = document.getElementById("cpuNote");
+  if (cpuNote) cpuNote.style.display = battery ? "none" : "";
 }
 
 // Outside the application's web view there is no host to tell.

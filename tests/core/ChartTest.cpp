@@ -171,7 +171,7 @@ TEST(ChartBuild, DrainAndSleepsWriteTheirPartsOnlyWhenThere) {
     const std::string text = page({{t0 + 180, 10800, 80.0, 77.9}, {t0 + 900, 60, std::nullopt, 50.0}});
     EXPECT_EQ(constants(text), plain + "BAT_SECS BAT_MJ IDLE_MJ IDLE_NAME SLEEPS ");
     expectInOrder(text, {"id=\"viewGroup\"><button class=\"tbtn\" id=\"btnCPU\">CPU</button><button class=\"tbtn\" "
-        "id=\"btnBattery\">Akku</button>", "<div class=\"note\" id=\"drainNote\">" + std::string(t(Lang::de, S::drainShared)),
+        "id=\"btnBattery\">Akku</button>", "<div class=\"note\" id=\"drainNote\" data-title=\"Akkuverbrauch nach App\">" + std::string(t(Lang::de, S::drainShared)),
         "\nconst BAT_SECS = [60,null,30.5];\nconst BAT_MJ = [[", ",null,", "]];\nconst IDLE_MJ = [", ",null,",
         "];\nconst IDLE_NAME = \"Leerlauf und Bildschirm\";\n", "const SLEEPS = [" + numbered("{\"t\":", t0 + 180) +
         ",\"s\":10800,\"d\":2.1}," + numbered("{\"t\":", t0 + 900) + ",\"s\":60,\"d\":null}];\n(() => {"});

@@ -6,6 +6,8 @@ const { test } = useBrowser();
 const legend = (page) => page.$$eval('#legend > div', (ds) => ds.map((d) => d.textContent + (d.className ? ':' + d.className : '')));
 const look = (page) => page.evaluate(() => [__sapwell.state.view, __sapwell.state.unit, ...['viewGroup', 'unitGroup', 'drainNote']
   .map((id) => getComputedStyle(document.getElementById(id)).display), Array.from(document.querySelectorAll('.active'), (b) => b.id)]);
+// The heading and the "CPU time" remark follow the view.
+const heading = (page) => page.evaluate(() => [document.querySelector('h1').textContent, getComputedStyle(document.getElementById('cpuNote')).display]);
 
 // A uses 30 CPU s in odd minutes, B 6 s in every one. The machine draws 400 mW plus 1 mW per ms of CPU a
 // second: 1 W with A, 0.5 W without, which puts idle at 400 mW; A gets 500 mW, B 100 mW. Minutes 10-14 have
@@ -16,6 +18,7 @@ test('with drain in the newest minute the battery view opens: idle at the bottom
   () => genPage(lines, { metric: 'cpu', capacity: 3600000 }), async (page) => {
     assert.deepEqual(await look(page), ['battery', 'pct', 'flex', 'flex', 'block', ['btnBattery', 'btnP1d', 'btnStack', 'btnS5', 'btnPct']]);
     assert.deepEqual(await legend(page), ['Idle and screen', 'A', 'B']);
+    assert.deepEqual(await heading(page), ['Battery usage by app', 'none']);
     await page.click('#btnS1');
     const lay = await page.evaluate(() => ((l) => ({ spans: l.spans, runs: l.runs, top: l.top, ph: l.ph, x: [5, 12].map(l.x) }))(__sapwell.layout));
     assert.deepEqual([lay.spans, lay.runs, (await redraw(page)).dashes], [[[0, 9], [15, 39]], [[0, 39]], 0]);
@@ -32,6 +35,7 @@ test('with drain in the newest minute the battery view opens: idle at the bottom
     // The CPU view has its own unit and curves; a curve hidden there stays hidden here.
     await page.click('#btnCPU');
     assert.deepEqual(await look(page), ['cpu', 'cpu', 'flex', 'none', 'none', ['btnCPU', 'btnP1d', 'btnStack', 'btnS1']]);
+    assert.deepEqual(await heading(page), ['CPU activity by app', 'inline']);
     await page.click('#legend > div:nth-child(2)');
     assert.deepEqual([await legend(page), (await tableRows(page))[0], await page.evaluate(() => __sapwell.layout.spans)],
       [['A', 'B:off'], ['A', '10.0 CPU min', '30.0 CPU s/min', '30.0 CPU s/min', '71.4%'], [[0, 39]]]);
