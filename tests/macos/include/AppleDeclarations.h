@@ -13,9 +13,7 @@
 #include <sys/types.h>
 #include <time.h>
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+extern "C" {  // every source the check compiles is C++ or Objective-C++
 
 // ---- mach ----
 typedef int kern_return_t;
@@ -114,7 +112,6 @@ kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry,
                                                 CFAllocatorRef allocator, IOOptionBits options);
 kern_return_t IOObjectRelease(io_object_t object);
 
-#ifdef __cplusplus
 }  // extern "C"
 
 // The layouts the kernel writes; a wrong size here would let the check pass code that reads
@@ -127,7 +124,6 @@ static_assert(offsetof(proc_bsdinfo, pbi_start_tvsec) == 120, "pbi_start_tvsec")
 static_assert(offsetof(proc_bsdinfo, pbi_start_tvusec) == 128, "pbi_start_tvusec");
 static_assert(sizeof(rusage_info_v6) == 464, "rusage_info_v6");
 static_assert(offsetof(rusage_info_v6, ri_energy_nj) == 336, "ri_energy_nj");
-#endif
 
 #ifdef __OBJC__
 #import <AppKit/AppKit.h>
@@ -135,13 +131,11 @@ static_assert(offsetof(rusage_info_v6, ri_energy_nj) == 336, "ri_energy_nj");
 // ---- What GNUstep's Foundation and AppKit lack or declare differently ----
 typedef NSRect CGRect;
 
-#ifdef __cplusplus
 // Apple's nil is nullptr in C++, so `action:nil` (a SEL) compiles there; GNUstep's is (id)0.
 #undef nil
 #define nil nullptr
 #undef Nil
 #define Nil nullptr
-#endif
 
 @interface NSStatusItem (SapwellCheck)
 @property(readonly, strong) NSStatusBarButton* button;
