@@ -33,7 +33,8 @@ class ChildProcess {
         std::vector<char*> argv, envp;
         for (auto& a : args) argv.push_back(a.data());
         for (auto& e : env) envp.push_back(e.data());
-        argv.push_back(nullptr), envp.push_back(nullptr);
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
         if ((pid_ = fork()) != 0) return;
         dup2(open("/dev/null", O_RDONLY | O_CLOEXEC), 0);
         dup2(stdoutPath ? open(stdoutPath, O_WRONLY | O_CLOEXEC) : outFd_, 1);
@@ -41,12 +42,19 @@ class ChildProcess {
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    ~ChildProcess() { signal(SIGKILL), wait(), close(outFd_), close(errFd_); }
+    ~ChildProcess() {
+        signal(SIGKILL);
+        wait();
+        close(outFd_);
+        close(errFd_);
+    }
 
     std::string out() const { return TempDir::read("/proc/self/fd/" + std::to_string(outFd_)); }
     std::string err() const { return TempDir::read("/proc/self/fd/" + std::to_string(errFd_)); }
     // Never kill(-1, ...), nor a reaped child's number that may have been reused.
-    void signal(int signo) const { pid_ > 0 && !status_ && kill(pid_, signo); }
+    void signal(int signo) const {
+        if (pid_ > 0 && !status_) kill(pid_, signo);
+    }
     std::optional<int> wait() {  // the exit status; absent past 20 s or after a fatal signal
         int st = 0;
         eventually([&] {

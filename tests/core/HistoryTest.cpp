@@ -106,7 +106,8 @@ TEST(HistoryLine, DecimalsReadExactlyInAnyLocale) {
     for (std::size_t i = 0; i < std::size(texts); ++i) {
         ASSERT_TRUE(read[i]) << texts[i];
         const double got = read[i]->first.awakeS, want = std::strtod(texts[i], nullptr);
-        EXPECT_TRUE(got == want && std::signbit(got) == std::signbit(want)) << texts[i];
+        EXPECT_EQ(got, want) << texts[i];
+        EXPECT_EQ(std::signbit(got), std::signbit(want)) << texts[i];
     }
     EXPECT_EQ(battery, std::optional(std::pair(B(60, 58.3, {}, 87.5, S::discharging), Metric(Metric::energy))));
     EXPECT_FALSE(comma);
@@ -134,9 +135,11 @@ TEST(HistoryLine, ParseFuzzAcceptedLinesRoundTrip) {
         ++accepted;
         const std::string out = serialize(first->first, first->second);
         const auto second = parseLine(std::string_view(out).substr(0, out.size() - 1));
-        ASSERT_TRUE(second && out.back() == '\n') << "input: " << in << "\nwritten: " << out;
+        ASSERT_TRUE(second) << "input: " << in << "\nwritten: " << out;
+        EXPECT_EQ(out.back(), '\n') << in;
         const Bucket &b1 = first->first, &b2 = second->first;
-        EXPECT_TRUE(std::fabs(b2.awakeS - b1.awakeS) <= 0.05 + 1e-12 * std::fabs(b1.awakeS) && b2.items == b1.items) << in;
+        EXPECT_NEAR(b2.awakeS, b1.awakeS, 0.05 + 1e-12 * std::fabs(b1.awakeS)) << in;
+        EXPECT_EQ(b2.items, b1.items) << in;
         EXPECT_EQ(serialize(b2, second->second), out) << in;
     }
     EXPECT_GT(accepted, 1000);  // the generator must actually reach the accepting paths
@@ -200,7 +203,8 @@ TEST(HistoryDataFile, LocationFallsBackToHomeThenTheAccount) {
         {{{"HOME", "home"}}, "/home/acct", acct}, {{}, "", ""}};
     for (const auto& c : cases) {
         testing::FakeEnvironment env;
-        env.vars = c.vars, env.home = c.home;
+        env.vars = c.vars;
+        env.home = c.home;
         EXPECT_EQ(History::dataFile(env), fs::path(c.file)) << c.file;
     }
 }
@@ -223,7 +227,8 @@ struct FileFixture : ::testing::Test {
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
         f();
-        setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, oldHandler);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
     }
 };
 

@@ -39,8 +39,9 @@ TEST(MinuteItems, ReadBackExactlyWhatWasStored) {
     }
     EXPECT_NE(NameTable::intern(twinA), NameTable::intern(twinB));
     const MinuteItems ab = NamedAmounts{{"alpha", 5}, {"beta", 3}};  // order and every amount count
-    EXPECT_TRUE((ab != MinuteItems{{"alpha", 5}, {"beta", 4}} && ab != MinuteItems{{"beta", 3}, {"alpha", 5}} &&
-                 !(ab == NamedAmounts{{"alpha", 5}})));
+    EXPECT_NE(ab, (MinuteItems{{"alpha", 5}, {"beta", 4}}));
+    EXPECT_NE(ab, (MinuteItems{{"beta", 3}, {"alpha", 5}}));
+    EXPECT_FALSE(ab == (NamedAmounts{{"alpha", 5}}));
     EXPECT_EQ(std::pair(ab.at(1).first, ab.at(1).second), std::pair(std::string("beta"), std::uint64_t{3}));
     EXPECT_THROW(ab.at(2), std::out_of_range);
 }

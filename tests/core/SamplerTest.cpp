@@ -18,10 +18,14 @@ struct SamplerTest : ::testing::Test {
     testing::FakeProcessTable table;
     testing::FakeClocks clocks;
 
-    Sample next(Sampler& s) { return clocks.advance(15), s.sample(); }
+    Sample next(Sampler& s) {
+        clocks.advance(15);
+        return s.sample();
+    }
     Sampler primed(Metric metric = Metric::cpuTime) {  // past its baseline pass
         Sampler s(metric, table, clocks);
-        return next(s), s;
+        next(s);
+        return s;
     }
     void grow(Pid pid, std::uint64_t ns) { *table.procs[pid].cpuNS += ns; }
     // One interval's deltas; the processes get pids 412, 411, ..., listed in descending order.
@@ -79,7 +83,8 @@ TEST_F(SamplerTest, PidKeepsItsNameWhilePresentAndLosesItWhenGoneOrUnreadable) {
     EXPECT_EQ(next(s).deltas, (NamedAmounts{{"first", 3}}));
     EXPECT_EQ(table.pathReads, 1);
     for (const bool exits : {true, false}) {
-        exits ? table.remove(7) : table.procs[7].cpuNS.reset();
+        if (exits) table.remove(7);
+        else table.procs[7].cpuNS.reset();
         next(s);  // noticed: the cached name goes
         const std::string name = exits ? "gone" : "unreadable";
         table.add(7, cpu(50 * ms, "/opt/" + name));  // newly seen: baseline only
@@ -112,7 +117,8 @@ TEST_F(SamplerTest, EnergyMetricReadsTheEnergyCounterOnly) {
     table.procs[1].energyNJ = 3 * ms;
     EXPECT_EQ(detectMetric(table), Metric::energy);
     Sampler s = primed(Metric::energy);
-    table.procs[1].energyNJ = 7 * ms, table.procs[1].cpuNS = 100 * ms;
+    table.procs[1].energyNJ = 7 * ms;
+    table.procs[1].cpuNS = 100 * ms;
     *table.groupTable["g"].cpuNS += 150 * ms;  // 50 ms more than its member
     EXPECT_EQ(next(s).deltas, (NamedAmounts{{"e", 4}}));
 }
@@ -130,13 +136,15 @@ TEST_F(SamplerTest, ProcessBornSinceThePreviousPassBringsItsWholeCounter) {
     grow(1, 2 * ms);
     EXPECT_EQ(next(s).deltas, (NamedAmounts{{"new", 300}, {"old", 2}}));
     EXPECT_EQ(table.ageReads, 4);  // only for pids not seen in the previous pass
-    grow(2, ms), grow(3, ms);
+    grow(2, ms);
+    grow(3, ms);
     EXPECT_EQ(next(s).deltas, (NamedAmounts{{"ageless", 1}, {"new", 1}}));
     EXPECT_EQ(table.ageReads, 4);
     // Unusable passes count nothing, new processes included.
     for (const bool sleep : {true, false}) {
         table.add(10 + sleep, aged(50 * ms, "/opt/x", 1));
-        sleep ? clocks.sleep(10) : clocks.advance(100);
+        if (sleep) clocks.sleep(10);
+        else clocks.advance(100);
         EXPECT_TRUE(next(s).deltas.empty());
     }
 }
@@ -173,10 +181,12 @@ TEST_F(SamplerTest, GroupGrowthNoLiveMemberAccountsForGoesToTheGroupsOwner) {
     table.groupTable["g"] = {100 * ms, Owner{"Editor", "/apps/editor.desktop"}};
     table.groupTable["h"] = {0, std::nullopt};  // names no owner: its longest-lived member decides
     table.groupTable["k"] = {0, Owner{"Mail, Inc\t=", "/apps/mail.desktop"}};  // idle throughout
-    table.add(10, aged(0, "/opt/shell", 100, "g")), table.add(12, aged(0, "/opt/mailer", 50, "k"));
+    table.add(10, aged(0, "/opt/shell", 100, "g"));
+    table.add(12, aged(0, "/opt/mailer", 50, "k"));
     Sampler s = primed();
     const auto pass = [&](std::uint64_t g, std::uint64_t h) {
-        *table.groupTable["g"].cpuNS += g, *table.groupTable["h"].cpuNS += h;
+        *table.groupTable["g"].cpuNS += g;
+        *table.groupTable["h"].cpuNS += h;
         return next(s).deltas;
     };
     // 5 ms of the shell, 7 ms of a tool born since, 30 ms of processes that came and went.
@@ -188,9 +198,10 @@ TEST_F(SamplerTest, GroupGrowthNoLiveMemberAccountsForGoesToTheGroupsOwner) {
     grow(10, 5 * ms);  // the group read a little early: no negative residual
     EXPECT_EQ(pass(3 * ms, 0), (NamedAmounts{{"shell", 5}}));
     // A group seen for the first time only sets its baseline.
-    table.add(20, aged(ms, "/opt/daemon", 12, "h")), table.add(21, aged(ms, "/opt/child", 10, "h"));
+    table.add(20, aged(ms, "/opt/daemon", 12, "h"));
+    table.add(21, aged(ms, "/opt/child", 10, "h"));
     EXPECT_EQ(pass(0, 500 * ms), (NamedAmounts{{"child", 1}, {"daemon", 1}}));
-    table.remove(20), table.remove(21), table.remove(11);
+    for (const Pid gone : {20, 21, 11}) table.remove(gone);
     EXPECT_EQ(pass(9 * ms, 8 * ms), (NamedAmounts{{"Editor", 9}, {"daemon", 8}}));  // remembered
     // Still moving without members: short-lived ones keep coming.
     EXPECT_EQ(pass(0, 6 * ms), (NamedAmounts{{"daemon", 6}}));

@@ -44,14 +44,8 @@ sed -e 's|#include "objc.h"|#include <objc/objc.h>|' \
     "$gcc_objc/objc/runtime.h" >"$gen/runtime.h.tmp" && mv "$gen/runtime.h.tmp" "$gen/runtime.h"
 cat >"$gen/blocks_runtime.h" <<'STUB'
 #pragma once
-#ifdef __cplusplus
-extern "C" {
-#endif
-void *_Block_copy(const void *);
-void _Block_release(const void *);
-#ifdef __cplusplus
-}
-#endif
+extern "C" void *_Block_copy(const void *);
+extern "C" void _Block_release(const void *);
 #define Block_copy(x) ((__typeof__(x))_Block_copy((const void *)(x)))
 #define Block_release(x) _Block_release((const void *)(x))
 STUB

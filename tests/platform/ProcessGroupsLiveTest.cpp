@@ -1,5 +1,6 @@
-// The sampler over the real kernel: work done between two passes by processes that are gone, or
-// new, by the time of the second pass.
+// The sampler over the real kernel: work done between two passes by processes that are gone by
+// the time of the second pass. (New processes bring their whole counter; SamplerTest shows that
+// with fakes and LinuxProcessTableLive the real ages it relies on.)
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -85,22 +86,6 @@ TEST(ProcessGroupsLive, WorkBetweenPassesLandsUnderItsOwner) {
     const std::uint64_t growth = table.groups()->groupCPUTimeNS(path).value_or(0) - usageBefore;
     EXPECT_GE(growth, 300 * ms);
     EXPECT_GE(msOf(between.deltas, "Burst"), 0.95 * static_cast<double>(growth));
-
-    // A child born between two passes, busy for 0.3 s and alive at the second.
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    std::shared_ptr<void> closing(nullptr, [&](void*) { close(ready[0]), close(ready[1]); });
-    testing::ForkedChild born([&] {
-        burn(300 * ms);
-        if (write(ready[1], "r", 1) == 1) pause();
-    });
-    const pid_t child = born.pid();
-    ASSERT_GT(child, 0);
-    ASSERT_EQ(read(ready[0], &ack, 1), 1);
-    const std::uint64_t childCPU = table.taskCPUTimeNS(child).value_or(0);
-    const auto owner = table.ownerOf(child, table.processPath(child));
-    const std::string name = owner ? owner->app : table.processName(child).value_or("");
-    EXPECT_GE(msOf(sampler.sample().deltas, name), 0.95 * static_cast<double>(childCPU)) << name;
 }
 
 }  // namespace

@@ -81,7 +81,8 @@ TEST(Autostart, OnWritesTheEntryOffRemovesItAnythingElseIsAUsageError) {
     env.vars = {{"XDG_CONFIG_HOME", (dir / "blocked").string()}};
     std::ostringstream out, err;
     EXPECT_EQ(runAutostart(env, "on", "/usr/bin/sapwell", out, err), 1);
-    EXPECT_TRUE(out.str().empty() && err.str().starts_with("Sapwell: cannot write "));
+    EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(err.str().starts_with("Sapwell: cannot write ")) << err.str();
 }
 
 TEST(NoTrayNotice, EveryLanguageNamesTheThreeWaysToSeeTheFigures) {

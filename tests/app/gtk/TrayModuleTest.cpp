@@ -84,8 +84,9 @@ TEST(TrayModule, WithoutALoadableModuleTheTerminalViewRuns) {
         run.signal(SIGTERM);
         EXPECT_EQ(run.wait(), 0) << why;
         const std::string err = run.err();
-        EXPECT_TRUE(err.starts_with(prefix) && err.ends_with(why + suffix) &&
-                    std::ranges::count(err, '\n') == 1) << err;
+        EXPECT_TRUE(err.starts_with(prefix)) << err;
+        EXPECT_TRUE(err.ends_with(why + suffix)) << err;
+        EXPECT_EQ(std::ranges::count(err, '\n'), 1) << err;
     }
 }
 

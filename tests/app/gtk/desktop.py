@@ -1,6 +1,8 @@
 """Fake desktop services on the session bus, and helpers to drive the real binary."""
 
+import os
 import subprocess
+import tempfile
 import time
 
 from gi.repository import Gio, GLib
@@ -18,7 +20,6 @@ WATCHER_XML = """
 FILE_MANAGER_XML = """
 <node><interface name="org.freedesktop.FileManager1">
   <method name="ShowItems"><arg type="as" direction="in"/><arg type="s" direction="in"/></method>
-  <method name="ShowFolders"><arg type="as" direction="in"/><arg type="s" direction="in"/></method>
 </interface></node>"""
 
 NOTIFICATIONS_XML = """
@@ -28,11 +29,6 @@ NOTIFICATIONS_XML = """
     <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
     <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
     <arg type="u" direction="out"/>
-  </method>
-  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
-  <method name="GetServerInformation">
-    <arg type="s" direction="out"/><arg type="s" direction="out"/>
-    <arg type="s" direction="out"/><arg type="s" direction="out"/>
   </method>
 </interface></node>"""
 
@@ -141,13 +137,7 @@ class Notifications(Service):
                          NOTIFICATIONS_XML)
 
     def reply(self, method, params, sender):
-        if method == "Notify":
-            return GLib.Variant("(u)", (len(self.notes()),))
-        if method == "GetCapabilities":
-            return GLib.Variant("(as)", (["body"],))
-        if method == "GetServerInformation":
-            return GLib.Variant("(ssss)", ("fake", "sapwell-tests", "1", "1.2"))
-        return None
+        return GLib.Variant("(u)", (len(self.notes()),))
 
     def notes(self):
         return [args for method, args, _ in self.calls if method == "Notify"]
@@ -178,3 +168,12 @@ def get_property(name, path, iface, prop):
 
 def run(args, **kw):
     return subprocess.run(args, capture_output=True, text=True, timeout=60, **kw)
+
+
+def screenshot(name, crop=None):
+    """The screen, or the part `crop` names (WxH+X+Y), as a PNG among the test output."""
+    target = os.path.join(os.environ.get("SAPWELL_TEST_OUTPUT", tempfile.gettempdir()), name)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    crop = ["-crop", crop, "+repage"] if crop else []
+    subprocess.run(["import", "-window", "root"] + crop + [target], check=True, timeout=30)
+    return target

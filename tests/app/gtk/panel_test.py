@@ -9,17 +9,8 @@ import unittest
 import desktop as d
 
 BINARY = os.environ["SAPWELL_BINARY"]
-OUTPUT = os.environ.get("SAPWELL_TEST_OUTPUT", "/tmp")
 SERVICE = "/usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service"
 PANEL_HEIGHT = 28
-
-
-def screenshot(name, crop=None):
-    os.makedirs(OUTPUT, exist_ok=True)
-    target = os.path.join(OUTPUT, name)
-    args = ["import", "-window", "root"] + (["-crop", crop, "+repage"] if crop else []) + [target]
-    subprocess.run(args, check=True, timeout=30)
-    return target
 
 
 def differing_pixels(a, b):
@@ -79,7 +70,7 @@ class Panel(unittest.TestCase):
         d.wait_for(plugin_window, timeout=60, what="the indicator plugin")
         time.sleep(1.5)
         bar = "1280x%d+0+0" % PANEL_HEIGHT
-        before = screenshot("gtk-panel-empty.png", bar)
+        before = d.screenshot("gtk-panel-empty.png", bar)
 
         env = dict(os.environ, SAPWELL_LANG="en")
         app = self.spawn([BINARY], env=env)
@@ -89,7 +80,7 @@ class Panel(unittest.TestCase):
         label = d.run([BINARY, "--print-menu"], env=env).stdout.split("\n")[0].split(" \u2014 ")[1]
         self.assertEqual(label, "40% CPU")
         time.sleep(2)
-        after = screenshot("gtk-panel-label.png", bar)
+        after = d.screenshot("gtk-panel-label.png", bar)
         self.assertGreater(differing_pixels(before, after), 150)  # the icon and "40% CPU"
 
         x, y, w, h = plugin_window()
@@ -97,7 +88,7 @@ class Panel(unittest.TestCase):
                        timeout=30)
         subprocess.run(["xdotool", "mousemove", "1200", "700"], timeout=30)
         time.sleep(1.5)
-        opened = screenshot("gtk-panel-menu.png")
+        opened = d.screenshot("gtk-panel-menu.png")
         # Without a window manager the menu opens over the black desktop: a large lit area.
         below = "1280x%d+0+%d" % (800 - PANEL_HEIGHT - 1, PANEL_HEIGHT + 1)
         area = d.run(["convert", opened, "-crop", below, "+repage", "-threshold", "50%",

@@ -41,7 +41,10 @@ TEST(TerminalShell, FrameStylesCutsAndKeepsTheKeysOnAShortScreen) {
     using K = MenuEntry::Kind;
     const auto entry = [](K kind, std::string text = "", std::string key = "") {
         MenuEntry e;
-        return e.kind = kind, e.text = std::move(text), e.keyEquivalent = std::move(key), e;
+        e.kind = kind;
+        e.text = std::move(text);
+        e.keyEquivalent = std::move(key);
+        return e;
     };
     shell.presentMenu({entry(K::header, "Now \u2014 12% CPU"),
                        entry(K::row, "     1. A very long application name \u2014 9%"),

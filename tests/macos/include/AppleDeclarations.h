@@ -13,9 +13,7 @@
 #include <sys/types.h>
 #include <time.h>
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+extern "C" {  // every source the check compiles is C++ or Objective-C++
 
 // ---- mach ----
 typedef int kern_return_t;
@@ -34,110 +32,30 @@ kern_return_t mach_timebase_info(mach_timebase_info_t info);
 // macOS's clock ids (Linux's differ; only the names matter for the check).
 #define CLOCK_UPTIME_RAW ((clockid_t)8)
 
-// ---- <sys/resource.h>: proc_pid_rusage records ----
+// ---- <sys/resource.h>, <libproc.h>, <sys/proc_info.h> ----
+// The kernel's records with the fields the sources read at their offsets in Apple's layout, the
+// rest as padding: the sources cannot read a field whose place here was never checked.
 typedef void* rusage_info_t;
 #define RUSAGE_INFO_V6 6
 struct rusage_info_v6 {
-    uint8_t ri_uuid[16];
-    uint64_t ri_user_time;
-    uint64_t ri_system_time;
-    uint64_t ri_pkg_idle_wkups;
-    uint64_t ri_interrupt_wkups;
-    uint64_t ri_pageins;
-    uint64_t ri_wired_size;
-    uint64_t ri_resident_size;
-    uint64_t ri_phys_footprint;
-    uint64_t ri_proc_start_abstime;
-    uint64_t ri_proc_exit_abstime;
-    uint64_t ri_child_user_time;
-    uint64_t ri_child_system_time;
-    uint64_t ri_child_pkg_idle_wkups;
-    uint64_t ri_child_interrupt_wkups;
-    uint64_t ri_child_pageins;
-    uint64_t ri_child_elapsed_abstime;
-    uint64_t ri_diskio_bytesread;
-    uint64_t ri_diskio_byteswritten;
-    uint64_t ri_cpu_time_qos_default;
-    uint64_t ri_cpu_time_qos_maintenance;
-    uint64_t ri_cpu_time_qos_background;
-    uint64_t ri_cpu_time_qos_utility;
-    uint64_t ri_cpu_time_qos_legacy;
-    uint64_t ri_cpu_time_qos_user_initiated;
-    uint64_t ri_cpu_time_qos_user_interactive;
-    uint64_t ri_billed_system_time;
-    uint64_t ri_serviced_system_time;
-    uint64_t ri_logical_writes;
-    uint64_t ri_lifetime_max_phys_footprint;
-    uint64_t ri_instructions;
-    uint64_t ri_cycles;
-    uint64_t ri_billed_energy;
-    uint64_t ri_serviced_energy;
-    uint64_t ri_interval_max_phys_footprint;
-    uint64_t ri_runnable_time;
-    uint64_t ri_flags;
-    uint64_t ri_user_ptime;
-    uint64_t ri_system_ptime;
-    uint64_t ri_pinstructions;
-    uint64_t ri_pcycles;
+    uint8_t ri_before_energy[336];
     uint64_t ri_energy_nj;
-    uint64_t ri_penergy_nj;
-    uint64_t ri_secure_time_in_system;
-    uint64_t ri_secure_ptime_in_system;
-    uint64_t ri_neural_footprint;
-    uint64_t ri_lifetime_max_neural_footprint;
-    uint64_t ri_interval_max_neural_footprint;
-    uint64_t ri_reserved[9];
+    uint8_t ri_after_energy[120];
 };
 
-// ---- <libproc.h>, <sys/proc_info.h> ----
 #define PROC_ALL_PIDS 1
 #define PROC_PIDTBSDINFO 3
 #define PROC_PIDTASKINFO 4
-#define PROC_PIDPATHINFO_MAXSIZE 4096
-#define MAXCOMLEN 16
 
 struct proc_taskinfo {
-    uint64_t pti_virtual_size;
-    uint64_t pti_resident_size;
+    uint8_t pti_before_total[16];
     uint64_t pti_total_user;    // Mach ticks
     uint64_t pti_total_system;  // Mach ticks
-    uint64_t pti_threads_user;
-    uint64_t pti_threads_system;
-    int32_t pti_policy;
-    int32_t pti_faults;
-    int32_t pti_pageins;
-    int32_t pti_cow_faults;
-    int32_t pti_messages_sent;
-    int32_t pti_messages_received;
-    int32_t pti_syscalls_mach;
-    int32_t pti_syscalls_unix;
-    int32_t pti_csw;
-    int32_t pti_threadnum;
-    int32_t pti_numrunning;
-    int32_t pti_priority;
+    uint8_t pti_rest[64];
 };
 
 struct proc_bsdinfo {
-    uint32_t pbi_flags;
-    uint32_t pbi_status;
-    uint32_t pbi_xstatus;
-    uint32_t pbi_pid;
-    uint32_t pbi_ppid;
-    uid_t pbi_uid;
-    gid_t pbi_gid;
-    uid_t pbi_ruid;
-    gid_t pbi_rgid;
-    uid_t pbi_svuid;
-    gid_t pbi_svgid;
-    uint32_t rfu_1;
-    char pbi_comm[MAXCOMLEN];
-    char pbi_name[2 * MAXCOMLEN];
-    uint32_t pbi_nfiles;
-    uint32_t pbi_pgid;
-    uint32_t pbi_pjobc;
-    uint32_t e_tdev;
-    uint32_t e_tpgid;
-    int32_t pbi_nice;
+    uint8_t pbi_before_start[120];
     uint64_t pbi_start_tvsec;
     uint64_t pbi_start_tvusec;
 };
@@ -194,7 +112,6 @@ kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry,
                                                 CFAllocatorRef allocator, IOOptionBits options);
 kern_return_t IOObjectRelease(io_object_t object);
 
-#ifdef __cplusplus
 }  // extern "C"
 
 // The layouts the kernel writes; a wrong size here would let the check pass code that reads
@@ -207,30 +124,18 @@ static_assert(offsetof(proc_bsdinfo, pbi_start_tvsec) == 120, "pbi_start_tvsec")
 static_assert(offsetof(proc_bsdinfo, pbi_start_tvusec) == 128, "pbi_start_tvusec");
 static_assert(sizeof(rusage_info_v6) == 464, "rusage_info_v6");
 static_assert(offsetof(rusage_info_v6, ri_energy_nj) == 336, "ri_energy_nj");
-#endif
 
 #ifdef __OBJC__
 #import <AppKit/AppKit.h>
 
 // ---- What GNUstep's Foundation and AppKit lack or declare differently ----
 typedef NSRect CGRect;
-typedef NSPoint CGPoint;
-typedef NSSize CGSize;
 
-#ifdef __cplusplus
 // Apple's nil is nullptr in C++, so `action:nil` (a SEL) compiles there; GNUstep's is (id)0.
 #undef nil
 #define nil nullptr
 #undef Nil
 #define Nil nullptr
-#endif
-
-enum : NSUInteger {
-    NSEventModifierFlagShift = 1 << 17,
-    NSEventModifierFlagControl = 1 << 18,
-    NSEventModifierFlagOption = 1 << 19,
-    NSEventModifierFlagCommand = 1 << 20,
-};
 
 @interface NSStatusItem (SapwellCheck)
 @property(readonly, strong) NSStatusBarButton* button;
@@ -290,7 +195,6 @@ enum : NSUInteger {
 @interface WKUserContentController : NSObject
 - (void)addScriptMessageHandler:(id<WKScriptMessageHandler>)scriptMessageHandler
                            name:(NSString*)name;
-- (void)removeScriptMessageHandlerForName:(NSString*)name;
 @end
 
 @interface WKWebViewConfiguration : NSObject <NSCopying>

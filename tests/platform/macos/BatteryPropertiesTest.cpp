@@ -57,6 +57,7 @@ TEST(CFProperties, SnapshotOfTheRegistryKeys) {
         {"ExternalAndCharging", {{Cur, 50.0}, {Ext, true}, {Chg, true}}, {50.0, S::charging}},
         {"ExternalChargingMissing", {{Cur, 50.0}, {Ext, true}}, {50.0, S::acPower}},
         {"ExternalAsString", {{Cur, 50.0}, {Ext, std::string("true")}}, {50.0, S::discharging}},
+        {"ExternalAsNumber", {{Cur, 50.0}, {Ext, 1.0}}, {50.0, S::discharging}},  // a flag must be a boolean
     };
     for (const auto& c : cases) EXPECT_EQ(Battery::snapshot(batteryReading(c.props)), c.expected) << c.label;
 }
@@ -79,23 +80,6 @@ TEST(CFProperties, EnergiesAndPowerOfTheRegistryKeys) {
         const BatteryReading r = batteryReading(c.props);
         EXPECT_EQ(std::tuple(Battery::capacityMJ(r), r.remainingMJ, r.powerMW), std::tuple(c.full, c.remaining, c.power)) << c.label;
     }
-}
-
-// The converted map drives the shared gauge: a flag that arrived as a number is no flag.
-TEST(CFProperties, ConvertedMapFeedsTheGauge) {
-    const auto readingOf = [](CFScalar external) {
-        PropertyMap map;
-        addProperty(map, "CurrentCapacity", integer(45));
-        addProperty(map, "MaxCapacity", integer(90));
-        addProperty(map, "ExternalConnected", external);
-        addProperty(map, "IsCharging", boolean(false));
-        addProperty(map, "AppleRawMaxCapacity", integer(4000));
-        addProperty(map, "Voltage", integer(12000));
-        return batteryReading(map);
-    };
-    EXPECT_EQ(Battery::snapshot(readingOf(boolean(true))), (BatterySnapshot{50.0, ChargeState::acPower}));
-    EXPECT_EQ(Battery::snapshot(readingOf(integer(1))), (BatterySnapshot{50.0, ChargeState::discharging}));
-    EXPECT_EQ(Battery::capacityMJ(readingOf(boolean(true))), 4000.0 * 12000.0 * 3.6);
 }
 
 }  // namespace
