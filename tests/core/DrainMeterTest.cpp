@@ -31,7 +31,6 @@ TEST(DrainMeter, RulesPassByPass) {
         {"NoInterval", {{left(1e6)}, {left(9e5), 0}}, {{}, {}}},
         // 160 W for one pass is a glitch; the same fall after the gauge held still for a minute is 32 W.
         {"Implausible", {{left(10e6)}, {left(7.6e6)}, {power(250'000)}, {power(100'000)}}, {{}, {}, {}, {}}},
-        {"GlitchDroppedThenCountsOn", {{left(10e6)}, {left(7.6e6)}, {left(7.5e6)}}, {{}, {}, Drain{100'000, 15}}},
         {"HeldThenCaughtUp", {{left(10e6)}, {left(10e6)}, {left(10e6)}, {left(10e6)}, {left(10e6)}, {left(7.6e6)}},
          {{}, Drain{0, 15}, Drain{0, 15}, Drain{0, 15}, Drain{0, 15}, Drain{2'400'000, 15}}},
     };
