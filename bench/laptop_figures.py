@@ -54,17 +54,21 @@ def history_minutes(path, since=None, until=None):
     return out
 
 
-def recorded_cpu_ms(path, name, since):
-    """The CPU ms the history's items give `name` in minutes from `since` on."""
+def history_cpu_ms(path, since, until=None, name=None):
+    """The CPU ms the history's items give `name` (every name when None) in minutes from `since`
+    to `until`."""
     total = 0
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
             fields = line.rstrip("\n").split("\t")
-            if len(fields) < 4 or not fields[0].isdigit() or int(fields[0]) < since // 60 * 60:
+            if len(fields) < 4 or not fields[0].isdigit():
+                continue
+            minute = int(fields[0])
+            if minute < since // 60 * 60 or (until and minute > until):
                 continue
             for item in fields[3].split(","):
                 key, _, value = item.rpartition("=")
-                if key == name and value.isdigit():
+                if (name is None or key == name) and value.isdigit():
                     total += int(value)
     return total
 
@@ -185,21 +189,6 @@ def truth_busy_ms(path, start, end):
     return total
 
 
-def history_cpu_ms(path, since, until):
-    """Every item's CPU ms in minutes from `since` to `until`."""
-    total = 0
-    with open(path, encoding="utf-8", errors="replace") as f:
-        for line in f:
-            fields = line.rstrip("\n").split("\t")
-            if len(fields) < 4 or not fields[0].isdigit():
-                continue
-            minute = int(fields[0])
-            if minute < since // 60 * 60 or (until and minute > until):
-                continue
-            total += sum(int(v) for _, _, v in (i.rpartition("=") for i in fields[3].split(",")) if v.isdigit())
-    return total
-
-
 def pick_window(windows, run_minutes):
     for label, minutes in sorted(WINDOWS.items(), key=lambda kv: kv[1]):
         if minutes >= run_minutes + 2 and label in windows:
@@ -222,7 +211,7 @@ def cmd_estimate(a):
     if not minutes:
         for workload in a.workloads:
             name, cpu_ms = workload.split("=", 1)
-            print(f"{name}: {cpu_ms} CPU ms by getrusage, {recorded_cpu_ms(a.history, name, a.since)} in the history")
+            print(f"{name}: {cpu_ms} CPU ms by getrusage, {history_cpu_ms(a.history, a.since, name=name)} in the history")
         print(f"estimate: no drain recorded in the menu's \"{label}\" window; its rows: " +
               "; ".join(f"{n} — {f} · {s:g}%" for n, (f, s) in rows.items()))
         return 2
@@ -232,7 +221,7 @@ def cmd_estimate(a):
     for workload in a.workloads:
         name, cpu_ms = workload.split("=", 1)
         # The CPU time the history gives it: an error here is the attribution's, not the sharing's.
-        cpu = f"{cpu_ms:>9} {recorded_cpu_ms(a.history, name, a.since):>9}"
+        cpu = f"{cpu_ms:>9} {history_cpu_ms(a.history, a.since, name=name):>9}"
         expected = a.core_w * float(cpu_ms)  # W x ms = mJ
         if name not in rows:
             print(f"{name:<12} {cpu} {expected:>10.0f} {'(not among the rows)':>22} {'-':>12} {'-':>8}  FAIL")
