@@ -48,7 +48,8 @@ public:
         const double base = static_cast<double>(std::max<std::uint64_t>(a.grandTotal, 1));
         for (std::size_t i = 0; i < count; ++i) {
             const auto& [name, value] = a.totals[i];
-            addRow(i + 1, name, rate(value, a.awakeS, units_), static_cast<double>(value) / base * 100.0);
+            addRow(i + 1, name, rate(value, a.awakeS, units_),
+                   static_cast<double>(value) / base * 100.0);
         }
     }
 
@@ -57,9 +58,9 @@ public:
     void addRows(const BatteryShare& share, const Units& drainUnits) {
         const std::uint64_t idle = share.idleMJ;
         // The applications come heaviest first; the idle share goes before the first lighter one.
+        const auto lighter = [idle](const NamedAmount& a) { return a.second < idle; };
         const auto idleAt = static_cast<std::size_t>(
-            std::find_if(share.apps.begin(), share.apps.end(), [idle](const NamedAmount& a) { return a.second < idle; }) -
-            share.apps.begin());
+            std::find_if(share.apps.begin(), share.apps.end(), lighter) - share.apps.begin());
         const std::size_t listed = share.apps.size() + (idle > 0);
         if (listed == 0) return addEmptyLine();
         const double base = static_cast<double>(std::max<std::uint64_t>(share.drainMJ, 1));
@@ -67,9 +68,10 @@ public:
             const bool isIdle = idle > 0 && i == idleAt;
             const std::size_t app = idle > 0 && i > idleAt ? i - 1 : i;
             const std::uint64_t value = isIdle ? idle : share.apps[app].second;
-            const std::string_view name = isIdle ? t(units_.lang, S::idleAndScreen) : share.apps[app].first;
-            addRow(i + 1, name, rate(value, share.seconds, drainUnits), static_cast<double>(value) / base * 100.0,
-                   isIdle);
+            const std::string_view name =
+                isIdle ? t(units_.lang, S::idleAndScreen) : share.apps[app].first;
+            addRow(i + 1, name, rate(value, share.seconds, drainUnits),
+                   static_cast<double>(value) / base * 100.0, isIdle);
         }
     }
 
@@ -121,7 +123,9 @@ private:
     MenuEntries entries_;
 };
 
-std::string str(std::string_view s) { return std::string(s); }
+std::string str(std::string_view s) {
+    return std::string(s);
+}
 
 // The units the battery's drain is shown in: energy, as percent of the battery while it
 // discharges (in watts when its capacity is unknown).
@@ -156,10 +160,10 @@ std::optional<std::string> lastSleepLine(const History& history, std::int64_t no
     if (!sleep) return std::nullopt;
     const double used = std::max(*sleep->pctBefore - *sleep->pctAfter, 0.0);
     const double perHour = used / (sleep->seconds / 3600);
+    const std::string rate =
+        (perHour < 1 ? fixed(perHour, 2) : trim(perHour)) + str(t(lang, S::percentPerHour));
     return fillIn(t(lang, S::lastSleep),
-                  {{"{t}", duration(sleep->seconds, lang)},
-                   {"{p}", percent(used)},
-                   {"{r}", (perHour < 1 ? fixed(perHour, 2) : trim(perHour)) + str(t(lang, S::percentPerHour))}});
+                  {{"{t}", duration(sleep->seconds, lang)}, {"{p}", percent(used)}, {"{r}", rate}});
 }
 
 }  // namespace
@@ -185,7 +189,7 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
     // idle power it rests on is fitted over every stored minute, so only then.
     const bool onBattery = speaksBattery(present, units);
     const Units drain = drainUnits(units);
-    const double idleMW = !onBattery      ? 0
+    const double idleMW = !onBattery     ? 0
                           : battery.idle ? battery.idle->of(history).mW
                                          : idlePower(history.buckets()).mW;
     const auto shareOf = [&](std::int64_t minutes) -> std::optional<BatteryShare> {
@@ -196,8 +200,9 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
     };
 
     if (const auto share = shareOf(statusWindowMinutes)) {
-        menu.addHeader(str(t(lang, S::now)) + str(dash) + rate(share->drainMJ, share->seconds, drain),
-                       MenuEntry::Style::header);
+        menu.addHeader(
+            str(t(lang, S::now)) + str(dash) + rate(share->drainMJ, share->seconds, drain),
+            MenuEntry::Style::header);
         const auto recent = history.window(now, runtimeWindowMinutes).drain;
         if (recent && battery.remainingMJ && recent->seconds > 0) {
             const double mW = static_cast<double>(recent->mJ) / recent->seconds;
@@ -206,9 +211,9 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
         }
         menu.addRows(*share, drain);
     } else {
-        menu.addHeader(str(t(lang, S::now)) + str(dash) +
-                           rate(present.grandTotal, present.awakeS, units),
-                       MenuEntry::Style::header);
+        menu.addHeader(
+            str(t(lang, S::now)) + str(dash) + rate(present.grandTotal, present.awakeS, units),
+            MenuEntry::Style::header);
         if (auto estimate = runtimeEstimate(present.grandTotal, present.awakeS, units)) {
             menu.addHeader(str(indent) + *estimate, MenuEntry::Style::note);
         }
@@ -219,14 +224,16 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
         menu.addSeparator();
         const Aggregate w = history.window(now, listed.minutes);
         const std::string label = str(t(lang, listed.label));
-        const std::string active = str(dot) + str(t(lang, S::activeFor)) + " " + duration(w.awakeS, lang);
+        const std::string active =
+            str(dot) + str(t(lang, S::activeFor)) + " " + duration(w.awakeS, lang);
         if (const auto share = shareOf(listed.minutes)) {
-            menu.addHeader(label + str(dash) + rate(share->drainMJ, share->seconds, drain) + str(dot) +
-                               total(share->drainMJ, drain) + active,
+            menu.addHeader(label + str(dash) + rate(share->drainMJ, share->seconds, drain) +
+                               str(dot) + total(share->drainMJ, drain) + active,
                            MenuEntry::Style::header);
             menu.addRows(*share, drain);
         } else if (w.awakeS > minAwakeForFigures) {
-            menu.addHeader(label + str(dash) + total(w.grandTotal, units) + active, MenuEntry::Style::header);
+            menu.addHeader(label + str(dash) + total(w.grandTotal, units) + active,
+                           MenuEntry::Style::header);
             menu.addRows(w);
         } else {
             menu.addHeader(label + str(dash) + str(t(lang, S::noDataYet)),
@@ -237,8 +244,9 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
     menu.addSeparator();
     if (onBattery) {
         menu.addHeader(str(t(lang, S::drainShared)), MenuEntry::Style::note);
-        if (auto line = onBatteryLine(history, battery, now, lang)) menu.addHeader(*line, MenuEntry::Style::note);
-        if (auto line = lastSleepLine(history, now, lang)) menu.addHeader(*line, MenuEntry::Style::note);
+        for (auto line :
+             {onBatteryLine(history, battery, now, lang), lastSleepLine(history, now, lang)})
+            if (line) menu.addHeader(std::move(*line), MenuEntry::Style::note);
     } else if (units.metric == Metric::cpuTime) {
         menu.addHeader(str(t(lang, S::cpuProxy)), MenuEntry::Style::note);
     } else if (!units.batteryMJ) {

@@ -54,7 +54,8 @@ struct BatteryShare {
 
 BatteryShare shareOut(std::span<const Bucket> minutes, double idleMW);
 // The same for a history's window: its closed minutes and the minute in progress.
-BatteryShare shareWindow(const History& history, std::int64_t now, std::int64_t minutes, double idleMW);
+BatteryShare shareWindow(const History& history, std::int64_t now, std::int64_t minutes,
+                         double idleMW);
 
 // The idle power of every stored minute, fitted again only once another minute has closed: the
 // fit reads them all, and the menu asks for it at every rebuild.
