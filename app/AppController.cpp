@@ -30,6 +30,7 @@ AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
     history_ = std::make_unique<History>(
         metric, start, options_.historyFile.value_or(History::dataFile(seam_.env)));
     const BatteryReading battery = seam_.battery.read();
+    reading_ = battery;
     battery_ = Battery::snapshot(battery);
     units_ = Units(metric, Battery::capacityMJ(battery), battery_.state, Lang::detect(seam_.env));
     lastFlush_ = start;
@@ -64,6 +65,7 @@ void AppController::tick() {
     const auto drain = drainMeter_.measure(reading, sample.awakeDelta, sample.slept > 0 || sample.overdue > 0);
     if (drain && sample.usable) history_->addDrain(*drain);
     const BatterySnapshot battery = Battery::snapshot(reading);
+    reading_ = reading;
     // What a sleep begun on battery cost; on mains or without a battery nothing is recorded.
     if (sample.slept > 0 && battery_.state == ChargeState::discharging)
         history_->addSleep({minuteOf(t), sample.slept, battery_.pct, battery.pct});
@@ -77,8 +79,7 @@ void AppController::tick() {
         lastFlush_ = t;
     }
 
-    const Aggregate a = history_->window(t, statusWindowMinutes);
-    shell_.setStatusText(compact(a.grandTotal, a.awakeS, units_));
+    shell_.setStatusText(statusFigure(*history_, units_, t));
     if (shell_.menuAlwaysShown()) rebuildMenu();
 }
 
@@ -107,7 +108,8 @@ void AppController::menuDidClose() {
 
 MenuEntries AppController::rebuildMenu() {
     const std::int64_t t = now();
-    MenuEntries entries = buildMenu(*history_, units_, recentBundles(*history_, *sampler_, t), t);
+    MenuEntries entries = buildMenu(*history_, units_, recentBundles(*history_, *sampler_, t), t,
+                                    {reading_.remainingMJ, reading_.levelPct, &idle_});
     shell_.presentMenu(entries);
     return entries;
 }

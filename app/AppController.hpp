@@ -80,6 +80,8 @@ private:
     Units units_;
     DrainMeter drainMeter_;
     BatterySnapshot battery_;  // at the previous tick
+    BatteryReading reading_;   // the latest, for the energy left and the level now
+    IdlePowerCache idle_;
     bool chartShown_ = false;                // the chart view exists (created at first opening)
     std::set<std::string> pagePaths_;        // bundle paths of the page last loaded
     std::optional<Shell::TimerId> menuTimer_;

@@ -15,7 +15,8 @@ int runPrintMenu(Seam& seam, std::ostream& out) {
     const BatteryReading battery = seam.battery.read();
     const Units units(view.metric, Battery::capacityMJ(battery), Battery::snapshot(battery).state,
                       view.lang);
-    out << menuText(buildMenu(view.history, units, view.bundles, view.now));
+    out << menuText(buildMenu(view.history, units, view.bundles, view.now,
+                              {battery.remainingMJ, battery.levelPct}));
     out.flush();
     return out ? 0 : 1;
 }

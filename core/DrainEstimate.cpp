@@ -278,22 +278,55 @@ std::optional<MinuteShare> shareMinute(const Bucket& minute, double idleMW) {
     return share;
 }
 
-BatteryShare shareOut(std::span<const Bucket> minutes, double idleMW) {
-    BatteryShare total;
-    NameSums sums;
-    MinuteShare share;
-    for (const Bucket& minute : minutes) {
-        if (!shareMinute(minute, idleMW, share)) continue;
-        total.drainMJ = saturatingAdd(total.drainMJ, share.drainMJ);
-        total.seconds += share.seconds;
-        total.idleMJ = saturatingAdd(total.idleMJ, share.idleMJ);
+namespace {
+
+// Sums minutes' shares by name number.
+class ShareSum {
+public:
+    explicit ShareSum(double idleMW) : idleMW_(idleMW) {}
+    void add(const Bucket& minute) {
+        if (!shareMinute(minute, idleMW_, share_)) return;
+        total_.drainMJ = saturatingAdd(total_.drainMJ, share_.drainMJ);
+        total_.seconds += share_.seconds;
+        total_.idleMJ = saturatingAdd(total_.idleMJ, share_.idleMJ);
         std::size_t i = 0;
         for (auto it = minute.items.begin(); it != minute.items.end(); ++it, ++i)
-            if (share.appMJ[i] > 0) sums.add(it.nameId(), share.appMJ[i]);
+            if (share_.appMJ[i] > 0) sums_.add(it.nameId(), share_.appMJ[i]);
     }
-    total.apps = sums.list();
-    sortHeaviestFirst(total.apps);
-    return total;
+    BatteryShare take() {
+        total_.apps = sums_.list();
+        sortHeaviestFirst(total_.apps);
+        return std::move(total_);
+    }
+
+private:
+    double idleMW_;
+    BatteryShare total_;
+    NameSums sums_;
+    MinuteShare share_;  // reused across minutes
+};
+
+}  // namespace
+
+BatteryShare shareOut(std::span<const Bucket> minutes, double idleMW) {
+    ShareSum sum(idleMW);
+    for (const Bucket& minute : minutes) sum.add(minute);
+    return sum.take();
+}
+
+BatteryShare shareWindow(const History& history, std::int64_t now, std::int64_t minutes, double idleMW) {
+    ShareSum sum(idleMW);
+    for (const Bucket& minute : history.closedIn(now, minutes)) sum.add(minute);
+    if (auto open = history.openMinute(); open && open->minute >= windowCutoff(now, minutes)) sum.add(*open);
+    return sum.take();
+}
+
+const IdlePower& IdlePowerCache::of(const History& history) {
+    if (fittedAt_ != history.closedCount()) {
+        idle_ = idlePower(history.buckets());
+        fittedAt_ = history.closedCount();
+    }
+    return idle_;
 }
 
 }  // namespace sapwell

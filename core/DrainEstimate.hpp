@@ -53,5 +53,19 @@ struct BatteryShare {
 };
 
 BatteryShare shareOut(std::span<const Bucket> minutes, double idleMW);
+// The same for a history's window: its closed minutes and the minute in progress.
+BatteryShare shareWindow(const History& history, std::int64_t now, std::int64_t minutes,
+                         double idleMW);
+
+// The idle power of every stored minute, fitted again only once another minute has closed: the
+// fit reads them all, and the menu asks for it at every rebuild.
+class IdlePowerCache {
+public:
+    const IdlePower& of(const History& history);
+
+private:
+    std::optional<std::uint64_t> fittedAt_;  // the history's closedCount() at the fit
+    IdlePower idle_;
+};
 
 }  // namespace sapwell

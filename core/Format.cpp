@@ -32,6 +32,13 @@ std::string twoPart(std::int64_t major, S majorUnit, std::int64_t minor, S minor
     return out;
 }
 
+// "7 h 05 min", or "40 min" under an hour; both counts truncated.
+std::string hoursAndMinutes(double hours, Lang lang) {
+    const auto h = static_cast<std::int64_t>(hours);
+    const auto m = static_cast<std::int64_t>((hours - static_cast<double>(h)) * 60);
+    return h > 0 ? twoPart(h, S::hour, m, S::minute, lang) : withUnit(integer(m), lang, S::minute);
+}
+
 // "%.0f%% CPU": CPU milliseconds per awake second as percent of one core.
 std::string cpuPercent(std::uint64_t value, double awakeS) {
     return fixed(static_cast<double>(value) / awakeS / 10, 0) + "% CPU";
@@ -108,22 +115,15 @@ std::optional<std::string> runtimeEstimate(std::uint64_t value, double awakeS, c
     if (!p || !(*p >= 2.0)) return std::nullopt;
     const double hours = 100 / *p;
     if (!(hours < 24)) return std::nullopt;
-    const auto h = static_cast<std::int64_t>(hours);
-    const auto m = static_cast<std::int64_t>((hours - static_cast<double>(h)) * 60);
-    const std::string time = h > 0 ? twoPart(h, S::hour, m, S::minute, units.lang)
-                                   : withUnit(integer(m), units.lang, S::minute);
+    return fillIn(t(units.lang, S::runtimeEstimate), {{"{t}", hoursAndMinutes(hours, units.lang)}});
+}
 
-    const std::string_view pattern = t(units.lang, S::runtimeEstimate);
-    constexpr std::string_view placeholder = "{t}";
-    std::string out;
-    std::size_t from = 0;
-    for (std::size_t at; (at = pattern.find(placeholder, from)) != std::string_view::npos;
-         from = at + placeholder.size()) {
-        out.append(pattern.substr(from, at - from));
-        out += time;
-    }
-    out.append(pattern.substr(from));
-    return out;
+std::optional<std::string> measuredRuntime(double remainingMJ, double powerMW, Lang lang) {
+    if (!(remainingMJ > 0) || !(powerMW > 0)) return std::nullopt;
+    const double hours = remainingMJ / powerMW / 3600;
+    // Beyond a year the figure says nothing a user could act on (and would overflow the count).
+    if (!(hours < 24 * 366)) return std::nullopt;
+    return fillIn(t(lang, S::runtimeMeasured), {{"{t}", hoursAndMinutes(hours, lang)}});
 }
 
 std::string duration(double seconds, Lang lang) {
@@ -143,6 +143,26 @@ std::string shortName(std::string_view name, int max) {
     // A cluster is at least one byte, so a short byte string needs no counting.
     if (name.size() <= limit) return std::string(name);
     return text::cutWithEllipsis(name, limit, [](std::string_view) -> std::size_t { return 1; });
+}
+
+std::string fillIn(std::string_view pattern, std::initializer_list<Placeholder> values) {
+    std::string out;
+    std::size_t from = 0;
+    while (from < pattern.size()) {
+        // The earliest placeholder next; a value's own text is never searched again.
+        std::size_t at = std::string_view::npos;
+        const Placeholder* found = nullptr;
+        for (const Placeholder& p : values) {
+            const std::size_t pos = p.key.empty() ? std::string_view::npos : pattern.find(p.key, from);
+            if (pos < at) at = pos, found = &p;
+        }
+        if (!found) break;
+        out.append(pattern.substr(from, at - from));
+        out.append(found->value);
+        from = at + found->key.size();
+    }
+    if (from < pattern.size()) out.append(pattern.substr(from));
+    return out;
 }
 
 }  // namespace sapwell

@@ -100,19 +100,22 @@ void History::add(std::int64_t now, double awakeDelta, const NamedAmounts& delta
 }
 
 void History::closeMinute() {
-    if (curItems_.empty() && !(curAwake_ > 0)) {
-        curAwake_ = 0;
-        curDrain_.reset();
-        return;
+    if (auto bucket = openMinute()) {
+        buckets_.push_back(std::move(*bucket));
+        ++closedCount_;
     }
+    curItems_.clear();
+    curAwake_ = 0;
+    curDrain_.reset();
+}
+
+std::optional<Bucket> History::openMinute() const {
+    if (openIsEmpty()) return std::nullopt;
     NamedAmounts items(curItems_.begin(), curItems_.end());
     const auto keep = std::min<std::size_t>(items.size(), topPerMinute);
     std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(keep), items.end(), before);
     items.resize(keep);
-    buckets_.push_back(Bucket{curMinute_, curAwake_, std::move(items), curBatPct_, curBatState_, curDrain_});
-    curItems_.clear();
-    curAwake_ = 0;
-    curDrain_.reset();
+    return Bucket{curMinute_, curAwake_, std::move(items), curBatPct_, curBatState_, curDrain_};
 }
 
 void History::addDrain(const Drain& drain) { curDrain_ = curDrain_ ? *curDrain_ + drain : drain; }
@@ -124,6 +127,14 @@ void History::setBattery(std::optional<double> pct, std::optional<ChargeState> s
 
 void History::addSleep(const SleepRecord& sleep) { sleeps_.push_back(sleep); }
 
+std::span<const Bucket> History::closedIn(std::int64_t now, std::int64_t minutes) const {
+    const std::int64_t cutoff = windowCutoff(now, minutes);
+    // From the newest back, as far as the minutes stay within the window.
+    std::size_t first = buckets_.size();
+    while (first > 0 && buckets_[first - 1].minute >= cutoff) --first;
+    return std::span(buckets_).subspan(first);
+}
+
 Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const std::int64_t cutoff = windowCutoff(now, minutes);
     NameSums sums;
@@ -132,7 +143,8 @@ Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     const auto addDrain = [&drain](const std::optional<Drain>& d) {
         if (d) drain = drain ? *drain + *d : *d;
     };
-    for (auto it = buckets_.rbegin(); it != buckets_.rend() && it->minute >= cutoff; ++it) {
+    const auto closed = closedIn(now, minutes);
+    for (auto it = closed.rbegin(); it != closed.rend(); ++it) {
         awake += it->awakeS;
         sums.add(it->items);
         addDrain(it->drain);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,6 +46,12 @@ public:
     // The sleeps within retention, oldest first.
     const std::vector<SleepRecord>& sleeps() const { return sleeps_; }
     Aggregate window(std::int64_t now, std::int64_t minutes) const;
+    // The closed minutes of that window (window() adds the open minute to them).
+    std::span<const Bucket> closedIn(std::int64_t now, std::int64_t minutes) const;
+    // The minute in progress as closing it now would make it; absent while it holds nothing.
+    std::optional<Bucket> openMinute() const;
+    // Minutes closed by this object so far, for readers that redo work only when one closes.
+    std::uint64_t closedCount() const { return closedCount_; }
     const std::vector<Bucket>& buckets() const { return buckets_; }
     int depthMinutes() const { return static_cast<int>(buckets_.size()); }
     const std::filesystem::path& path() const { return path_; }
@@ -59,6 +66,7 @@ private:
 
     void load(std::int64_t now);
     void trim(std::int64_t now);
+    bool openIsEmpty() const { return curItems_.empty() && !(curAwake_ > 0); }
 
     std::filesystem::path path_;
     Metric metric_;
@@ -71,6 +79,7 @@ private:
     std::optional<double> curBatPct_;
     std::optional<ChargeState> curBatState_;
     int persisted_ = 0;
+    std::uint64_t closedCount_ = 0;
     std::vector<SleepRecord> sleeps_;
     std::size_t sleepsPersisted_ = 0;
     bool syncWrites_ = true;

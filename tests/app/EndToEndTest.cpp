@@ -101,6 +101,44 @@ TEST(EndToEnd, PowerSupplyTreeReadByTheProgram) {
     EXPECT_TRUE(TempDir::read(dir / "data/Sapwell/history.tsv").ends_with("\t55.0:c\n"));
 }
 
+// A laptop on battery: forty stored minutes whose measured drain is 2 W plus 8 W per busy core,
+// beside a discharging 100 Wh battery (1 %/h is 1 W) at half charge. The menu shares the drain
+// out, the idle share ranked among the applications, and the status figure is that drain.
+TEST(EndToEnd, OnBatteryTheMenuAndFigureShareOutTheMeasuredDrain) {
+    TempDir dir;
+    dir.write("ps/AC/uevent", "POWER_SUPPLY_TYPE=Mains\nPOWER_SUPPLY_ONLINE=0\n");
+    dir.write("ps/BAT0/uevent", "POWER_SUPPLY_TYPE=Battery\nPOWER_SUPPLY_PRESENT=1\nPOWER_SUPPLY_STATUS=Discharging\n"
+                                "POWER_SUPPLY_ENERGY_FULL=100000000\nPOWER_SUPPLY_ENERGY_NOW=50000000\n");
+    const auto m = std::time(nullptr) / 60 * 60;
+    std::string history;
+    for (int i = 0; i < 40; ++i) {  // Firefox has two thirds of the CPU time, bash one
+        const int cpuMs = 1500 * i, mJ = 60 * (2000 + 200 * i);
+        history += std::to_string(m - (40 - i) * 60) + "\tcpu_ms\t60\tFirefox=" + std::to_string(cpuMs * 2 / 3) +
+                   ",bash=" + std::to_string(cpuMs / 3) + "\t" + std::to_string(60 - i / 4) + ".0:d\t" +
+                   std::to_string(mJ) + ":60\n";
+    }
+    dir.write("data/Sapwell/history.tsv", history);
+    auto env = baseEnv(dir);
+    env.push_back("SAPWELL_POWER_SUPPLY_DIR=" + (dir / "ps").string());
+    ChildProcess print({SAPWELL_BINARY, "--print-menu"}, env);
+    ASSERT_EQ(print.wait(), 0) << print.err();
+    const std::string out = print.out();
+    EXPECT_TRUE(out.starts_with("Now \u2014 ") && out.find("%/h\n     about ") != out.npos &&
+                out.find(" left at this rate\n     1. Firefox \u2014 ") != out.npos) << out;
+    EXPECT_NE(out.find("\n24 hours \u2014 5.9%/h \u00B7 3.9% of battery \u00B7 active 40 min\n"
+                       "     1. Firefox \u2014 2.6%/h \u00B7 44%\n     2. Idle and screen \u2014 2.0%/h \u00B7 34%\n"
+                       "     3. bash \u2014 1.3%/h \u00B7 22%\n\nEstimate: "), out.npos) << out;
+    EXPECT_NE(out.find("\nOn battery 40 min: 10% used\nCollected: 40 min\n"), out.npos) << out;
+
+    ChildProcess run({SAPWELL_BINARY, "--terminal"}, env);  // the same figures at its first tick
+    EXPECT_TRUE(eventually([&] { return count(run.out(), block) >= 1; }));
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.wait(), 0) << run.err();
+    const std::string first = run.out().substr(0, run.out().find("\n     1."));
+    EXPECT_TRUE(first.starts_with(block) && first.find("%/h\nNow \u2014 ") != first.npos &&
+                run.out().find("Idle and screen") != std::string::npos) << run.out();
+}
+
 TEST(EndToEnd, TerminalViewInTmuxShowsTheFigureAndMenuAndQuitsOnQ) {
     if (!std::filesystem::exists("/usr/bin/tmux")) GTEST_SKIP() << "no tmux";
     TempDir dir;

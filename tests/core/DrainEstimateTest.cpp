@@ -7,6 +7,8 @@
 #include <numeric>
 #include <random>
 
+#include "TempDir.hpp"
+
 namespace sapwell {
 namespace {
 
@@ -154,6 +156,35 @@ TEST(DrainEstimate, WindowSumsItsMeasuredMinutes) {
     EXPECT_DOUBLE_EQ(share.seconds, 90.5);
     EXPECT_EQ(share.idleMJ, 3000u + 1500u + 40u);  // the last minute has nothing else to give to
     EXPECT_EQ(share.apps, (NamedAmounts{{"Firefox", 2500}, {"Mail", 2000}}));
+}
+
+// A history's window takes the minute in progress too; the idle power is fitted again only after
+// a minute closes, not at every question.
+TEST(DrainEstimate, HistoryWindowWithTheOpenMinuteAndACachedIdlePower) {
+    testing::TempDir dir;
+    constexpr std::int64_t t = 1733400000;
+    History h(Metric::cpuTime, t, dir / "history.tsv");
+    IdlePowerCache cache;
+    EXPECT_EQ(cache.of(h).minutes, 0u);
+    for (const std::int64_t at : {t - 600, t - 120}) {  // the first falls outside 5 minutes
+        h.add(at, 60, {{"Firefox", 3000}});
+        h.addDrain({6000, 60});
+        h.closeMinute();
+    }
+    h.add(t, 30, {{"Mail", 1000}});
+    h.addDrain({3000, 30});
+    const BatteryShare share = shareWindow(h, t, 5, 50);
+    EXPECT_EQ(std::tuple(share.drainMJ, share.seconds, share.idleMJ), std::tuple(9000u, 90.0, 4500u));
+    EXPECT_EQ(share.apps, (NamedAmounts{{"Firefox", 3000}, {"Mail", 1500}}));
+    EXPECT_EQ(cache.of(h).minutes, 2u);
+    h.closeMinute();
+    EXPECT_EQ(shareWindow(h, t, 5, 50).drainMJ, 9000u);  // the same minute, now closed
+    EXPECT_EQ(cache.of(h).minutes, 3u);
+    h.flush(t + retentionSeconds);  // the first two expire, none closes
+    EXPECT_EQ(cache.of(h).minutes + 10 * idlePower(h.buckets()).minutes, 3u + 10u);
+    h.add(t + retentionSeconds, 60, {});
+    h.closeMinute();
+    EXPECT_EQ(cache.of(h).minutes, 1u);
 }
 
 }  // namespace

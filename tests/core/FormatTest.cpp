@@ -72,6 +72,15 @@ TEST(Format, RuntimeEstimate) {  // 1000 mJ per hour is 1 %/h of `small`; "": no
                   time.empty() ? "" : "at most " + time + " on processes alone (screen excluded)");
 }
 
+TEST(Format, MeasuredRuntimeAndPlaceholders) {  // 3.6e6 mJ at 1000 mW is one hour
+    const std::tuple<double, double, Lang, std::string> cases[] = {{3.6e6, 1000, Lang::en, "about 1 h 00 min left at this rate"},
+        {54e6, 3600, Lang::en, "about 4 h 10 min left at this rate"}, {1.8e6, 1000, Lang::de, "noch etwa 30 Min. bei diesem Verbrauch"},
+        {3.6e6, 0, Lang::en, ""}, {0, 1000, Lang::en, ""}, {3.6e6, NAN, Lang::en, ""}, {1e300, 1, Lang::en, ""}};
+    for (const auto& [mJ, mW, lang, text] : cases) EXPECT_EQ(measuredRuntime(mJ, mW, lang).value_or(""), text) << mJ;
+    // Every occurrence, in any order; a value is never searched for placeholders itself.
+    EXPECT_EQ(fillIn("{t}: {p} ({t}) {x}", {{"{p}", "{t}"}, {"{t}", "1 h"}}), "1 h: {t} (1 h) {x}");
+}
+
 TEST(Format, Duration) {
     const std::tuple<double, Lang, std::string> cases[] = {{-5, Lang::en, "0 s"}, {NAN, Lang::en, "0 s"},
         {59.9, Lang::en, "59 s"}, {60, Lang::en, "1 min"}, {3599, Lang::en, "59 min"}, {3600, Lang::en, "1 h 00 min"},
