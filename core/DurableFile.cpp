@@ -70,7 +70,10 @@ bool replaceFile(const fs::path& path, std::string_view bytes, bool sync, unsign
         mode = st.st_mode & 0777;
     // Made exclusively under a name of its own, so nothing planted in a shared folder is
     // followed or overwritten and two writers never write into one temporary file.
-    std::string tmp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::string name = ".";
+    name += path.filename().string();
+    name += ".XXXXXX";
+    std::string tmp = (path.parent_path() / name).string();
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
     ::fchmod(fd, mode);

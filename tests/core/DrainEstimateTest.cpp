@@ -131,7 +131,7 @@ TEST(DrainEstimate, MinuteShareAddsUpToTheDrain) {
     for (int n = 0; n < 2000; ++n) {
         Bucket b;
         for (std::uint64_t i = 0, count = gen() % 41; i < count; ++i)
-            b.items.emplace_back("r" + std::to_string(i), gen() >> (gen() % 64));
+            b.items.emplace_back(std::string("r").append(std::to_string(i)), gen() >> (gen() % 64));
         b.drain = Drain{gen() >> (gen() % 64), 1 + static_cast<double>(gen() % 60)};
         ASSERT_TRUE(shareMinute(b, static_cast<double>(gen() % 20000), share));
         EXPECT_EQ(std::accumulate(share.appMJ.begin(), share.appMJ.end(), share.idleMJ), b.drain->mJ);
