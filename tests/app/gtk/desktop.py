@@ -177,3 +177,32 @@ def screenshot(name, crop=None):
     crop = ["-crop", crop, "+repage"] if crop else []
     subprocess.run(["import", "-window", "root"] + crop + [target], check=True, timeout=30)
     return target
+
+
+def layout_entries(layout):
+    """(id, text, shortcut) per exported item; separators have the text ""."""
+    out = []
+    for child in layout[1][2]:
+        item_id, props, _ = child
+        if props.get("type") == "separator":
+            out.append((item_id, "", None))
+            continue
+        # DBusMenu labels double a literal underscore (a single one marks an access key).
+        label = props.get("label", "").replace("__", "\0").replace("_", "").replace("\0", "_")
+        out.append((item_id, label, props.get("shortcut")))
+    return out
+
+
+CHART_TITLE = "Sapwell \u2014 CPU Activity"
+
+
+def chart_windows():
+    """The chart window's id while it is mapped (xdotool's words), else an empty list."""
+    return run(["xdotool", "search", "--onlyvisible", "--name", CHART_TITLE]).stdout.split()
+
+
+def geometry(window):
+    """A window's place on screen and its size."""
+    out = run(["xdotool", "getwindowgeometry", "--shell", window]).stdout
+    g = dict(line.split("=") for line in out.split())
+    return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])

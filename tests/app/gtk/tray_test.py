@@ -19,7 +19,6 @@ import desktop as d
 BINARY = os.environ["SAPWELL_BINARY"]
 ITEM = "org.kde.StatusNotifierItem"
 MENU = "com.canonical.dbusmenu"
-CHART_TITLE = "Sapwell \u2014 CPU Activity"
 # The unified (v2) hierarchy: beside the v1 controllers in a hybrid setup, else the root.
 CGROUP_ROOT = next((p for p in ("/sys/fs/cgroup/unified", "/sys/fs/cgroup")
                     if os.path.exists(os.path.join(p, "cgroup.procs"))), "/sys/fs/cgroup")
@@ -46,20 +45,6 @@ def week(names):
             lines.append(history_line(t, 60, [(n, int(day * 12000 / (i + 1) * (0.5 + rnd.random())))
                                               for i, n in enumerate(names) if rnd.random() < 0.9]))
     return "".join(lines)
-
-
-def layout_entries(layout):
-    """(id, text, shortcut) per exported item; separators have the text ""."""
-    out = []
-    for child in layout[1][2]:
-        item_id, props, _ = child
-        if props.get("type") == "separator":
-            out.append((item_id, "", None))
-            continue
-        # DBusMenu labels double a literal underscore (a single one marks an access key).
-        label = props.get("label", "").replace("__", "\0").replace("_", "").replace("\0", "_")
-        out.append((item_id, label, props.get("shortcut")))
-    return out
 
 
 class Desktop(unittest.TestCase):
@@ -161,7 +146,7 @@ class Desktop(unittest.TestCase):
     def layout(self, about_to_show=False):
         if about_to_show:
             d.call(self.bus_name, self.menu_path, MENU, "AboutToShow", (0,), "(i)")
-        return layout_entries(
+        return d.layout_entries(
             d.call(self.bus_name, self.menu_path, MENU, "GetLayout", (0, -1, []), "(iias)"))
 
     def entry(self, text):
@@ -296,15 +281,6 @@ class ChartWindow(Desktop):
         with open(os.path.join(config, "mimeapps.list"), "w") as f:
             f.write("[Default Applications]\ninode/directory=sapwell-test-folders.desktop\n")
 
-    def visible(self):
-        run = d.run(["xdotool", "search", "--onlyvisible", "--name", CHART_TITLE])
-        return run.stdout.split()
-
-    def geometry(self, window):
-        run = d.run(["xdotool", "getwindowgeometry", "--shell", window])
-        g = dict(line.split("=") for line in run.stdout.split())
-        return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
-
     def test_open_reveal_close_with_ctrl_w_reopen_and_quit(self):
         try:
             unit = AppUnit(self.data)
@@ -323,8 +299,8 @@ class ChartWindow(Desktop):
         d.pump(5)  # a few ticks: the app learns the entry of the unit's process as it measures it
 
         self.click(self.entry("Open Chart\u2026"))
-        window = d.wait_for(self.visible, timeout=60, what="the chart window")[0]
-        x, y, w, h = self.geometry(window)
+        window = d.wait_for(d.chart_windows, timeout=60, what="the chart window")[0]
+        x, y, w, h = d.geometry(window)
         self.assertEqual((w, h), (1000, 680))
         d.wait_for(lambda: self.drawn() == 1, timeout=60, what="the page's first drawing")
         d.pump(1.5)  # painted on screen
@@ -340,7 +316,7 @@ class ChartWindow(Desktop):
             subprocess.run(["xdotool", "windowsize", "--sync", window, "1000", "1200"],
                            timeout=30)
             d.pump(1)
-            x, y, _, _ = self.geometry(window)
+            x, y, _, _ = d.geometry(window)
             for dy in range(300, 1190, 6):
                 subprocess.run(["xdotool", "mousemove", str(x + 60), str(y + dy), "click", "1"],
                                timeout=30)
@@ -368,15 +344,15 @@ class ChartWindow(Desktop):
 
         subprocess.run(["xdotool", "windowfocus", "--sync", window], timeout=30)
         subprocess.run(["xdotool", "key", "ctrl+w"], timeout=30)
-        d.wait_for(lambda: not self.visible(), what="the window to hide")
+        d.wait_for(lambda: not d.chart_windows(), what="the window to hide")
         self.assertIsNone(self.proc.poll())
 
         self.click(self.entry("Open Chart\u2026"))
-        again = d.wait_for(self.visible, what="the window again")
+        again = d.wait_for(d.chart_windows, what="the window again")
         self.assertEqual(again, [window])  # the same window, as the user left it
         d.wait_for(lambda: self.drawn() == 2, timeout=60, what="a fresh page")
         if unit:
-            self.assertEqual(self.geometry(window)[2:], (1000, 1200))
+            self.assertEqual(d.geometry(window)[2:], (1000, 1200))
 
         d.pump(3)
         self.assertEqual(self.stop("quit"), 0)
