@@ -195,10 +195,10 @@ void fill(Page& p, Slot slot) {
         // The battery view's parts, only where a drain was measured; a page without is as before.
         case Slot::measure:
             if (!p.drain) return;
-            p.out.append("<span class=\"ctrl-label\">").append(t(p.lang, S::measure));
+            p.out.append("<span class=\"ctrl\"><span class=\"ctrl-label\">").append(t(p.lang, S::measure));
             p.out.append("</span>\n<div class=\"btn-group\" id=\"viewGroup\"><button class=\"tbtn\" id=\"btnCPU\">");
             p.out.append(t(p.lang, S::viewCPU)).append("</button><button class=\"tbtn\" id=\"btnBattery\">");
-            p.out.append(t(p.lang, S::viewBattery)).append("</button></div>\n");
+            p.out.append(t(p.lang, S::viewBattery)).append("</button></div></span>\n");
             return;
         case Slot::drainNote:
             if (p.drain)
