@@ -73,12 +73,16 @@ int runAutostart(const Environment& env, std::string_view value, const std::stri
     }
     std::error_code ec;
     if (value == "off") {
-        std::filesystem::remove(*file, ec);
+        const bool removed = std::filesystem::remove(*file, ec);
         if (ec) {
             err << "Sapwell: cannot remove " << file->string() << ": " << ec.message() << "\n";
             return 1;
         }
-        out << "removed " << file->string() << "\n";
+        if (removed) {
+            out << "removed " << file->string() << "\n";
+        } else {
+            out << "autostart was not on: no " << file->string() << "\n";
+        }
         return 0;
     }
     std::filesystem::create_directories(file->parent_path(), ec);

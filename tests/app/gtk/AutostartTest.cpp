@@ -65,7 +65,7 @@ TEST(Autostart, OnWritesTheEntryOffRemovesItAnythingElseIsAUsageError) {
         {"on", 0, true, "wrote " + file.string() + "\n"},  // again: still one entry
         {"yes", 2, true, ""},
         {"off", 0, false, "removed " + file.string() + "\n"},
-        {"off", 0, false, "removed " + file.string() + "\n"},  // already gone is fine
+        {"off", 0, false, "autostart was not on: no " + file.string() + "\n"},  // nothing to remove
         {"", 2, false, ""}};
     for (const auto& [value, status, exists, said] : steps) {
         std::ostringstream out, err;
