@@ -2,10 +2,14 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "ChartDump.hpp"
+#include "CommandLine.hpp"
 #include "PrintMenu.hpp"
 #include "System.hpp"
+#include "TerminalSafe.hpp"
 #ifdef __APPLE__
 #include "MenuBarApp.hpp"
 #else
@@ -19,14 +23,6 @@
 
 namespace {
 
-// A mode is chosen by an argument that is exactly its switch, wherever it stands.
-bool hasSwitch(int argc, char** argv, std::string_view name) {
-    for (int i = 0; i < argc; ++i) {
-        if (argv[i] != nullptr && std::string_view(argv[i]) == name) return true;
-    }
-    return false;
-}
-
 [[maybe_unused]] bool graphicalSession(const sapwell::Environment& env) {  // not on macOS
     for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
         const auto value = env.get(name);
@@ -35,53 +31,82 @@ bool hasSwitch(int argc, char** argv, std::string_view name) {
     return false;
 }
 
-// The value after a switch, or empty.
-[[maybe_unused]] std::string_view valueOf(int argc, char** argv, std::string_view name) {
-    for (int i = 0; i + 1 < argc; ++i) {
-        if (argv[i] != nullptr && std::string_view(argv[i]) == name && argv[i + 1] != nullptr) {
-            return argv[i + 1];
-        }
-    }
-    return {};
-}
-
 constexpr std::string_view usage =
-    "Usage: sapwell [--terminal | --print-menu | --dump-chart | --autostart on|off | --help]\n"
+    "Usage: sapwell [--terminal | --print-menu | --dump-chart | --export FORMAT [--since DURATION]\n"
+    "                | --autostart on|off | --help | --version]\n"
     "  (none)        the application: samples every 15 s and shows its figure and menu in the\n"
     "                tray; without a graphical session, in the terminal\n"
     "  --terminal    the application in the terminal\n"
     "  --print-menu  print the status menu from the stored history and exit\n"
     "  --dump-chart  write the chart page to $TMPDIR/sapwell-chart.html, print its path, exit\n"
-    "  --autostart on|off  start Sapwell at login, or no longer\n";
+    "  --export csv|json [--since DURATION]\n"
+    "                print the stored minutes, one row per minute and application; DURATION\n"
+    "                like 90 (seconds), 15m, 2h or 7d keeps only the latest\n"
+    "  --export prometheus\n"
+    "                print each window's totals per application for node exporter's textfile\n"
+    "                collector\n"
+    "  --autostart on|off  start Sapwell at login, or no longer\n"
+    "  -h, --help    show this and exit\n"
+    "  --version     show the version and exit\n";
+
+// The arguments after the program's name. A Mac may hand an application started from the Finder
+// a "-psn_…" process serial number, which is no option of ours.
+std::vector<std::string_view> arguments(int argc, char** argv) {
+    std::vector<std::string_view> args;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == nullptr) continue;
+        const std::string_view arg = argv[i];
+#ifdef __APPLE__
+        if (arg.starts_with("-psn_")) continue;
+#endif
+        args.push_back(arg);
+    }
+    return args;
+}
+
+int usageError(std::string_view message) {
+    std::cerr << "sapwell: " << sapwell::terminalSafe(message) << "\n" << usage;
+    return 2;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    using Mode = sapwell::CommandLine::Mode;
+    const auto args = arguments(argc, argv);
+    const auto parsed = sapwell::parseCommandLine(args);
+    if (const auto* error = std::get_if<sapwell::UsageError>(&parsed)) {
+        return usageError(error->message);
+    }
+    const auto& line = std::get<sapwell::CommandLine>(parsed);
+    switch (line.mode) {
+    case Mode::help: std::cout << usage; return std::cout.flush() ? 0 : 1;
+    case Mode::version: std::cout << "sapwell " SAPWELL_VERSION "\n"; return std::cout.flush() ? 0 : 1;
+    default: break;
+    }
+
     sapwell::Seam& seam = sapwell::platform::system();
-    if (hasSwitch(argc, argv, "--dump-chart")) {
-        return sapwell::runChartDump(seam, std::cout, std::cerr);
-    }
-    if (hasSwitch(argc, argv, "--help")) {
-        std::cout << usage;
-        return 0;
-    }
-    if (hasSwitch(argc, argv, "--print-menu")) {
-        return sapwell::runPrintMenu(seam, std::cout);
-    }
+    if (line.mode == Mode::dumpChart) return sapwell::runChartDump(seam, std::cout, std::cerr);
+    if (line.mode == Mode::printMenu) return sapwell::runPrintMenu(seam, std::cout);
 #ifdef __APPLE__
+    // The Mac has neither a terminal view nor this way of starting at login.
+    if (line.mode == Mode::terminal) return usageError("'--terminal' is not available on macOS");
+    if (line.mode == Mode::autostart) return usageError("'--autostart' is not available on macOS");
     return sapwell::runMenuBarApp(seam, argc, argv);
 #else
     const std::string appPath = argc > 0 && argv[0] != nullptr ? argv[0] : "sapwell";
 #ifdef SAPWELL_GTK_SHELL
-    if (hasSwitch(argc, argv, "--autostart")) {
+    if (line.mode == Mode::autostart) {
         // The entry names the program's own file; argv[0] when the system cannot say.
         const auto program = sapwell::platform::programFile().value_or(appPath);
-        return sapwell::runAutostart(seam.env, valueOf(argc, argv, "--autostart"),
-                                     program.string(), std::cout, std::cerr);
+        return sapwell::runAutostart(seam.env, line.autostartOn ? "on" : "off", program.string(),
+                                     std::cout, std::cerr);
     }
-    if (!hasSwitch(argc, argv, "--terminal") && graphicalSession(seam.env)) {
+    if (line.mode == Mode::app && graphicalSession(seam.env)) {
         if (auto status = sapwell::runTrayModule(seam, appPath, std::cerr)) return *status;
     }
+#else
+    if (line.mode == Mode::autostart) return usageError("this build has no desktop shell");
 #endif
     return sapwell::runTerminalView(seam, appPath, std::cerr);
 #endif

@@ -23,6 +23,7 @@ target_link_libraries(sapwell PRIVATE sapwell_macos)
 
 add_executable(sapwell_bundle MACOSX_BUNDLE app/main.cpp)
 target_link_libraries(sapwell_bundle PRIVATE sapwell_macos sapwell_warnings)
+target_compile_definitions(sapwell_bundle PRIVATE SAPWELL_VERSION="${PROJECT_VERSION}")
 set_target_properties(sapwell_bundle PROPERTIES
   OUTPUT_NAME Sapwell
   MACOSX_BUNDLE_INFO_PLIST ${PROJECT_SOURCE_DIR}/app/macos/Info.plist.in

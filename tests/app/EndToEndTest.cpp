@@ -52,6 +52,28 @@ TEST(EndToEnd, PrintMenuReadsTheHistoryAndWritesNothing) {
                 !std::filesystem::exists(dir / "data/Sapwell/sapwell.lock"));
 }
 
+// A refused command line starts nothing: no history, no lock, no chart page, status 2.
+TEST(EndToEnd, ARefusedCommandLineSaysWhyAndWritesNothing) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus"}, "sapwell: unknown option '--bogus'\nUsage: sapwell "},
+        {{"--dump-chart", "extra"}, "sapwell: unexpected argument 'extra'\nUsage: sapwell "},
+        {{"--terminal", "--export", "csv"}, "sapwell: '--terminal' and '--export' cannot be used together\n"}};
+    for (auto [args, said] : cases) {
+        TempDir dir;
+        args.insert(args.begin(), SAPWELL_BINARY);
+        ChildProcess run(args, baseEnv(dir));
+        EXPECT_EQ(run.wait(), 2) << args[1];
+        EXPECT_TRUE(run.err().starts_with(said)) << run.err();
+        EXPECT_EQ(run.out(), "");
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << args[1];
+    }
+    TempDir dir;
+    ChildProcess help({SAPWELL_BINARY, "-h"}, baseEnv(dir));
+    EXPECT_EQ(help.wait(), 0);
+    EXPECT_TRUE(help.out().starts_with("Usage: sapwell ") && help.err().empty()) << help.out();
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 // Each signal flushes the minute in progress; meanwhile a second instance is refused, not a reader.
 TEST(EndToEnd, SignalsFlushTheLastMinuteAndTheLockRefusesASecondInstanceMeanwhile) {
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) {

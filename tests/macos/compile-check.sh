@@ -79,7 +79,7 @@ check() {
     app/main.cpp)
       # Its macOS branch; the ordinary build compiles the other one. With __APPLE__ defined,
       # libc++ would want Darwin's own headers, so this one goes through libstdc++.
-      flags=(-std=c++20 -fsyntax-only "${warnings[@]}" -D__APPLE__) ;;
+      flags=(-std=c++20 -fsyntax-only "${warnings[@]}" -D__APPLE__ -DSAPWELL_VERSION='"0"') ;;
     *) flags=("${cxx_flags[@]}") ;;
   esac
   "$cxx" "${flags[@]}" "${project_includes[@]}" "$src/$f" 2>&1
