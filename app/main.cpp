@@ -7,6 +7,7 @@
 
 #include "ChartDump.hpp"
 #include "CommandLine.hpp"
+#include "Export.hpp"
 #include "PrintMenu.hpp"
 #include "System.hpp"
 #include "TerminalSafe.hpp"
@@ -88,6 +89,9 @@ int main(int argc, char** argv) {
     sapwell::Seam& seam = sapwell::platform::system();
     if (line.mode == Mode::dumpChart) return sapwell::runChartDump(seam, std::cout, std::cerr);
     if (line.mode == Mode::printMenu) return sapwell::runPrintMenu(seam, std::cout);
+    if (line.mode == Mode::exportData) {
+        return sapwell::runExport(seam, line.format, line.sinceSeconds, std::cout);
+    }
 #ifdef __APPLE__
     // The Mac has neither a terminal view nor this way of starting at login.
     if (line.mode == Mode::terminal) return usageError("'--terminal' is not available on macOS");

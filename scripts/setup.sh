@@ -27,6 +27,8 @@ test_packages=(
   chromium
   tmux
   locales
+  # reading --export prometheus back with the reference parser
+  python3-prometheus-client
   # compile-checking the macOS sources
   clang-16
   libc++-16-dev
