@@ -30,4 +30,8 @@ std::string cutToWidth(std::string_view text, int columns) {
     return text::cutWithEllipsis(terminalSafe(text), static_cast<std::size_t>(columns), clusterColumns);
 }
 
+int displayWidth(std::string_view text) {
+    return static_cast<int>(text::measureClusters(terminalSafe(text), clusterColumns));
+}
+
 }  // namespace sapwell

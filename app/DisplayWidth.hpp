@@ -9,4 +9,7 @@ namespace sapwell {
 // grapheme clusters (wide characters take 2); a cut line ends in "…".
 std::string cutToWidth(std::string_view text, int columns);
 
+// The terminal columns the text takes once made terminal-safe.
+int displayWidth(std::string_view text);
+
 }  // namespace sapwell

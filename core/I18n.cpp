@@ -214,6 +214,13 @@ constexpr std::array<Row, stringKeyCount> rows{{
     /* viewCPU */ Row{"CPU", "CPU", "CPU", "CPU"},
     /* viewBattery */ Row{"Battery", "Батарея", "Akku", "电池"},
     /* measure */ Row{"Measure", "Показатель", "Messgröße", "度量"},
+    // The terminal view's keys, as each keyboard labels them.
+    /* scrollKeys */ Row{
+        "↑↓ PgUp PgDn Home End scroll",
+        "↑↓ PgUp PgDn Home End — прокрутка",
+        "↑↓ Bild↑ Bild↓ Pos1 Ende blättern",
+        "↑↓ PgUp PgDn Home End 滚动",
+    },
 }};
 // clang-format on
 
@@ -225,7 +232,7 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::measure) + 1 == stringKeyCount, "every key has a row");
+static_assert(static_cast<std::size_t>(S::scrollKeys) + 1 == stringKeyCount, "every key has a row");
 
 // The table column of a language; a corrupt value reads as English rather than out of bounds.
 std::size_t column(Lang lang) {

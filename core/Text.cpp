@@ -151,4 +151,13 @@ std::string cutWithEllipsis(std::string_view utf8, std::size_t room,
     return std::string(utf8.substr(0, kept)) + "\u2026";
 }
 
+std::size_t measureClusters(std::string_view utf8, std::size_t (*measure)(std::string_view cluster)) {
+    std::size_t total = 0;
+    forEachCluster(utf8, [&](std::size_t start, std::size_t end) {
+        total += measure(utf8.substr(start, end - start));
+        return true;
+    });
+    return total;
+}
+
 }  // namespace sapwell::text

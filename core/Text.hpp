@@ -28,5 +28,7 @@ std::string graphemePrefix(std::string_view utf8, std::size_t count);
 // which measures 1. Empty for no room.
 std::string cutWithEllipsis(std::string_view utf8, std::size_t room,
                             std::size_t (*measure)(std::string_view cluster));
+// The sum of `measure` over the text's grapheme clusters.
+std::size_t measureClusters(std::string_view utf8, std::size_t (*measure)(std::string_view cluster));
 
 }  // namespace sapwell::text

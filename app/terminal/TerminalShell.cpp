@@ -6,44 +6,37 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <vector>
 
 #include "AppController.hpp"
 #include "ChartDump.hpp"
-#include "DisplayWidth.hpp"
 #include "MenuText.hpp"
 #include "RetryOnInterrupt.hpp"
 #include "TerminalSafe.hpp"
+#include "Viewport.hpp"
 
 namespace sapwell {
 
 namespace {
 
-constexpr std::string_view bold = "\x1b[1m";
-constexpr std::string_view dim = "\x1b[2m";
-constexpr std::string_view reset = "\x1b[0m";
 constexpr std::string_view enterScreen = "\x1b[?1049h\x1b[?25l";
 constexpr std::string_view leaveScreen = "\x1b[?25h\x1b[?1049l";
 constexpr std::string_view home = "\x1b[H";
 constexpr std::string_view clearToEnd = "\x1b[K";
 constexpr std::string_view clearBelow = "\x1b[J";
 
-struct Line {
-    std::string_view style;  // empty, bold or dim
-    std::string text;
-};
-
-std::string styled(const Line& line, int columns) {
-    std::string cut = cutToWidth(terminalSafe(line.text), columns);
-    if (line.style.empty() || cut.empty()) return cut;
-    return std::string(line.style) + cut + std::string(reset);
-}
-
 }  // namespace
 
 TerminalShell::TerminalShell(EventLoop& loop, const Environment& env, int inFd, int outFd)
-    : loop_(loop), env_(env), inFd_(inFd), outFd_(outFd), tty_(isatty(outFd) == 1) {}
+    : loop_(loop),
+      env_(env),
+      inFd_(inFd),
+      outFd_(outFd),
+      tty_(isatty(outFd) == 1),
+      lang_(Lang::detect(env)) {}
 
 TerminalShell::~TerminalShell() { finish(); }
 
@@ -151,6 +144,13 @@ void TerminalShell::setMessage(std::string text) {
     }
 }
 
+struct TerminalShell::Screen {
+    std::vector<ViewLine> top;
+    Viewport view;
+    std::vector<ViewLine> bottom;
+    int room = 0;  // rows for the menu
+};
+
 void TerminalShell::onInput() {
     char buf[64];
     const ssize_t n = read(inFd_, buf, sizeof buf);
@@ -160,57 +160,89 @@ void TerminalShell::onInput() {
         watchingInput_ = false;
         return;
     }
-    for (ssize_t i = 0; i < n; ++i) {
-        const char c = buf[i];
-        if (c == '\x1b') break;  // the rest is an escape sequence (arrows, function keys)
-        if (!controller_) continue;
-        if (c == 'q' || c == 'Q') {
-            controller_->quit();
-            return;
-        }
-        if (c == 'g' || c == 'G') controller_->openChart();
-        if (c == '\x0c') redraw();  // Ctrl-L
+    if (n < 0) return;
+    for (const Key& key : keys_.feed(std::string_view(buf, static_cast<std::size_t>(n)))) {
+        press(key);
+        if (loop_.stopped()) return;
     }
 }
 
-std::string TerminalShell::frame(int columns, int rows) const {
-    std::vector<Line> top;
-    std::vector<Line> menu;
-    std::vector<Line> bottom;
-    top.push_back({bold, "Sapwell \u2014 " + status_});
-    top.push_back({"", ""});
+void TerminalShell::press(const Key& key) {
+    const Screen screen = layOutScreen(columns_, rows_);
+    const int page = std::max(1, screen.room - 1);  // a page on, keeping one line in sight
+    switch (key.kind) {
+        case Key::Kind::up: scrollTo(screen.view.offset - 1); return;
+        case Key::Kind::down: scrollTo(screen.view.offset + 1); return;
+        case Key::Kind::pageUp: scrollTo(screen.view.offset - page); return;
+        case Key::Kind::pageDown: scrollTo(screen.view.offset + page); return;
+        case Key::Kind::home: scrollTo(0); return;
+        // Held past the end, so the last line stays in sight through resizes and longer menus.
+        case Key::Kind::end: scrollTo(std::numeric_limits<int>::max()); return;
+        case Key::Kind::other: return;
+        case Key::Kind::character: break;
+    }
+    if (!controller_) return;
+    const char c = key.ch;
+    if (c == 'q' || c == 'Q') {
+        controller_->quit();
+    } else if (c == 'g' || c == 'G') {
+        controller_->openChart();
+    } else if (c == '\x0c') {  // Ctrl-L
+        redraw();
+    }
+}
+
+void TerminalShell::scrollTo(int offset) {
+    offset_ = std::max(0, offset);
+    redraw();
+}
+
+TerminalShell::Screen TerminalShell::layOutScreen(int columns, int rows) const {
+    using Style = ViewLine::Style;
+    Screen screen;
+    screen.top.push_back({Style::bold, std::string("Sapwell \u2014 ").append(status_)});
+    screen.top.push_back({});
+    std::vector<ViewLine> menu;
     std::string commands;
     for (const auto& e : entries_) {
         switch (e.kind) {
-        case MenuEntry::Kind::separator: menu.push_back({"", ""}); break;
-        case MenuEntry::Kind::header: menu.push_back({bold, e.text}); break;
+        case MenuEntry::Kind::separator: menu.push_back({}); break;
+        case MenuEntry::Kind::header: menu.push_back({Style::bold, e.text}); break;
         case MenuEntry::Kind::note:
-        case MenuEntry::Kind::emptyWindow: menu.push_back({dim, e.text}); break;
-        case MenuEntry::Kind::row: menu.push_back({"", e.text}); break;
+        case MenuEntry::Kind::emptyWindow: menu.push_back({Style::dim, e.text}); break;
+        case MenuEntry::Kind::row: menu.push_back({Style::plain, e.text}); break;
         case MenuEntry::Kind::command:
             if (!commands.empty()) commands += "   ";
             commands += e.keyEquivalent + " " + e.text;
             break;
         }
     }
+    while (!menu.empty() && menu.back().text.empty()) menu.pop_back();  // the commands' separator
     if (!commands.empty()) {
-        bottom.push_back({"", ""});
-        bottom.push_back({dim, commands});
+        screen.bottom.push_back({});
+        screen.bottom.push_back({Style::dim, commands});
     }
-    if (!message_.empty()) bottom.push_back({"", message_});
+    if (!message_.empty()) screen.bottom.push_back({Style::plain, message_});
 
-    // On a short screen the end of the menu gives way; the figure and the keys stay.
-    const int room = std::max(0, rows - static_cast<int>(top.size() + bottom.size()));
-    if (static_cast<int>(menu.size()) > room) menu.resize(static_cast<std::size_t>(room));
+    // The figure and the keys stay; the menu scrolls between them.
+    screen.room = std::max(0, rows - static_cast<int>(screen.top.size() + screen.bottom.size()));
+    screen.view = layOut(menu, columns, screen.room, offset_);
+    if (screen.view.maxOffset > 0 && !commands.empty()) {
+        screen.bottom[1].text.append("   ").append(t(lang_, S::scrollKeys));
+    }
+    return screen;
+}
 
+std::string TerminalShell::frame(int columns, int rows) const {
+    const Screen screen = layOutScreen(columns, rows);
+    std::vector<std::string> lines;
+    for (const auto& line : screen.top) lines.push_back(styledLine(line, columns));
+    lines.insert(lines.end(), screen.view.lines.begin(), screen.view.lines.end());
+    for (const auto& line : screen.bottom) lines.push_back(styledLine(line, columns));
     std::string out;
-    bool first = true;
-    for (const auto* part : {&top, &menu, &bottom}) {
-        for (const auto& line : *part) {
-            if (!first) out += '\n';
-            first = false;
-            out += styled(line, columns);
-        }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) out += '\n';
+        out += lines[i];
     }
     return out;
 }

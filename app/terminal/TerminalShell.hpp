@@ -7,6 +7,8 @@
 #include <string>
 
 #include "EventLoop.hpp"
+#include "I18n.hpp"
+#include "KeyReader.hpp"
 #include "Seam.hpp"
 #include "Shell.hpp"
 
@@ -16,8 +18,9 @@ class AppController;
 
 // The menu as a full-screen terminal view. On a terminal it takes the alternate screen like
 // `top`: "Sapwell" and the status figure on the first line, then the menu, redrawn at every
-// tick and on resize; "g" writes the chart page and shows its path, "q" quits. When the output
-// is not a terminal it prints the menu as plain text, one block per tick.
+// tick and on resize; "g" writes the chart page and shows its path, "q" quits, and the arrow
+// keys, Page Up/Down and Home/End scroll a menu taller than the screen. When the output is not a
+// terminal it prints the menu as plain text, one block per tick.
 class TerminalShell final : public Shell {
 public:
     TerminalShell(EventLoop& loop, const Environment& env, int inFd, int outFd);
@@ -54,8 +57,13 @@ public:
 
     // The screen for a size, without control sequences except bold and dim.
     std::string frame(int columns, int rows) const;
+    // Acts on one key as if it had been typed.
+    void press(const Key& key);
 
 private:
+    struct Screen;
+    Screen layOutScreen(int columns, int rows) const;
+    void scrollTo(int offset);
     void onInput();
     void redraw();
     void printBlock();
@@ -75,6 +83,9 @@ private:
     std::optional<termios> savedModes_;
     int columns_ = 80;
     int rows_ = 24;
+    int offset_ = 0;  // the first menu row shown; kept through ticks and resizes
+    KeyReader keys_;
+    Lang lang_;
     std::string status_;
     std::string tooltip_;
     MenuEntries entries_;

@@ -187,5 +187,47 @@ TEST(EndToEnd, TerminalViewInTmuxShowsTheFigureAndMenuAndQuitsOnQ) {
     EXPECT_FALSE(shows("15 minutes")) << screen();  // and the alternate screen left
 }
 
+// A full menu on an 80 x 24 terminal: the keys scroll it, tmux sending them as its terminal
+// does; wider than 160 columns the windows stand in two columns.
+TEST(EndToEnd, TerminalViewScrollsAFullMenuAndSplitsItOnAWideScreen) {
+    if (!std::filesystem::exists("/usr/bin/tmux")) GTEST_SKIP() << "no tmux";
+    TempDir dir;
+    const auto m = std::time(nullptr) / 60 * 60;
+    std::string history;
+    for (int i = 10; i >= 2; --i) {
+        history += std::to_string(m - i * 60) +
+                   "\tcpu_ms\t60\tFirefox=30000,bash=9000,Mail=8000,Files=7000,Music=6000,Maps=5000\t-\n";
+    }
+    dir.write("data/Sapwell/history.tsv", history);
+    auto tmux = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"/usr/bin/tmux", "-S", dir / "tmux.sock", "-f", "/dev/null"});
+        ChildProcess run(args, baseEnv(dir));
+        return run.wait(), run.out();
+    };
+    const std::shared_ptr<void> stop(nullptr, [&](void*) { tmux({"kill-server"}); });
+    tmux({"new-session", "-d", "-s", "view", "-x", "80", "-y", "24", SAPWELL_BINARY " --terminal"});
+    auto screen = [&] { return tmux({"capture-pane", "-p", "-t", "view"}); };
+    auto shows = [&](const std::string& text) { return screen().find(text) != std::string::npos; };
+
+    ASSERT_TRUE(eventually([&] { return shows("q Quit   \u2191\u2193 PgUp PgDn Home End scroll"); })) << screen();
+    EXPECT_FALSE(shows("24 hours")) << screen();
+    tmux({"send-keys", "-t", "view", "NPage"});
+    EXPECT_TRUE(eventually([&] { return shows("24 hours") && !shows("15 minutes"); })) << screen();
+    tmux({"send-keys", "-t", "view", "Home", "Down"});  // one line below the top
+    EXPECT_TRUE(eventually([&] { return shows("\n     1. Firefox") && !shows("\nNow"); })) << screen();
+    tmux({"send-keys", "-t", "view", "End"});
+    EXPECT_TRUE(eventually([&] { return shows(" min\n\ng Open Chart") && shows("Collected: "); })) << screen();
+
+    tmux({"resize-window", "-t", "view", "-x", "170", "-y", "30"});
+    EXPECT_TRUE(eventually([&] {
+        const std::string s = screen();
+        const auto now = s.find("\nNow \u2014"), hour = s.find("1 hour \u2014");
+        return now != s.npos && hour != s.npos && s.find('\n', now + 1) > hour && s.find("Collected") != s.npos;
+    })) << screen();
+    EXPECT_FALSE(shows("PgUp")) << screen();  // all of it fits: nothing to scroll
+    tmux({"send-keys", "-t", "view", "q"});
+    EXPECT_TRUE(eventually([&] { return cpuLines(dir) > 9; }));  // ended through the usual path
+}
+
 }  // namespace
 }  // namespace sapwell

@@ -55,7 +55,14 @@ TEST(TerminalShell, FrameStylesCutsAndKeepsTheKeysOnAShortScreen) {
         "     1. A very long applicati\u2026\n";
     const std::string keys = "\x1b[2mg Open Chart\u2026   q Quit\x1b[0m";
     EXPECT_EQ(shell.frame(30, 24), top + "\n\x1b[2mCollected: 3 min\x1b[0m\n\n" + keys);
-    EXPECT_EQ(shell.frame(30, 6), top + "\n" + keys);  // the figure and the keys stay
+    // On a short screen the figure and the keys stay, the keys saying how to scroll the menu,
+    // which scrolls between them and keeps its place through a resize.
+    const std::string scrollKeys = "\x1b[2mg Open Chart\u2026   q Quit   \u2191\u2193 P\u2026\x1b[0m";
+    EXPECT_EQ(shell.frame(30, 6), top + "\n" + scrollKeys);
+    shell.press({Key::Kind::end});
+    EXPECT_EQ(shell.frame(30, 6),
+              top.substr(0, top.find("\n\n") + 2) + "\n\x1b[2mCollected: 3 min\x1b[0m\n\n" + scrollKeys);
+    EXPECT_EQ(shell.frame(30, 24), top + "\n\x1b[2mCollected: 3 min\x1b[0m\n\n" + keys);
     EXPECT_EQ(testing::TempDir::read("/proc/self/fd/" + std::to_string(fd)),
               "Sapwell \u2014 12% CPU\nNow \u2014 12% CPU\n"  // a plain block, no commands
               "     1. A very long application name \u2014 9%\n\nCollected: 3 min\n\n");
