@@ -11,6 +11,7 @@
 #include <locale>
 #include <random>
 
+#include "Decimal.hpp"
 #include "Fakes.hpp"
 #include "Numbered.hpp"
 #include "TempDir.hpp"
@@ -91,6 +92,23 @@ TEST(HistoryLine, SleepLines) {
     EXPECT_FALSE(parseLine("60\tsleep\t1\t\t1:1"));  // nor is it a minute
 }
 
+// A value no working clock or sampler gives a minute is a bad field: in the minute, the awake time
+// or an item it rejects the line; in the battery or the drain it drops only those.
+TEST(HistoryLine, ValuesBeyondWhatAMinuteHoldsAreBadFields) {
+    const std::string C = "\tcpu_ms\t";
+    for (const std::string& bad : {"60" + E + "-1e9", "60" + E + "1e308", "60" + E + "120.1", "60" + E + "-0.1",
+                                   "9223372036854775807" + E + "1", "253402300800" + E + "1", "-60" + E + "1",
+                                   "60" + E + "1\tx=18446744073709551615", "60" + E + "1\tx=6144000001", "60" + C + "1\tx=61440001"})
+        EXPECT_FALSE(parseLine(bad)) << bad;
+    const struct { std::string line; Bucket bucket; Metric metric = Metric::energy; } kept[] = {
+        {"253402300740" + E + "120\tx=6144000000", B(253402300740, 120, {{"x", 6144000000}})},
+        {"0" + C + "0\tx=61440000\t100:c", B(0, 0, {{"x", 61440000}}, 100, S::charging), Metric::cpuTime},
+        {"60" + E + "1\t\t100.1:d", B(60, 1)}, {"60" + E + "1\t\t-0.5:c", B(60, 1)}, {"60" + E + "1\t\t1e308:a", B(60, 1)},
+        {"60" + E + "1\t\t-\t6144000001:1", B(60, 1)}, {"60" + E + "1\t\t-\t1:120.5", B(60, 1)},
+    };
+    for (const auto& c : kept) EXPECT_EQ(parseLine(c.line), std::optional(std::pair(c.bucket, c.metric))) << c.line;
+}
+
 // Every decimal reads as the correctly rounded double, the writer's shape and others alike, and
 // the same under a German locale, whose "," is no decimal point here.
 TEST(HistoryLine, DecimalsReadExactlyInAnyLocale) {
@@ -98,14 +116,14 @@ TEST(HistoryLine, DecimalsReadExactlyInAnyLocale) {
         "1234567890123456.7", "9007199254740993", "5.", ".5", "1e2", "5.83e1", "1.7976931348623157e308"};
     const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     const std::locale before = std::locale::global(german ? std::locale("de_DE.UTF-8") : std::locale::classic());
-    std::vector<std::optional<std::pair<Bucket, Metric>>> read;
-    for (const char* text : texts) read.push_back(parseLine("60" + E + text));
+    std::vector<std::optional<double>> read;
+    for (const char* text : texts) read.push_back(parseFinite(text));
     const auto battery = parseLine("60" + E + "58.3\t\t87.5:d"), comma = parseLine("60" + E + "58,3\t\t-");
     std::locale::global(before);
     std::setlocale(LC_NUMERIC, "C");
     for (std::size_t i = 0; i < std::size(texts); ++i) {
         ASSERT_TRUE(read[i]) << texts[i];
-        const double got = read[i]->first.awakeS, want = std::strtod(texts[i], nullptr);
+        const double got = *read[i], want = std::strtod(texts[i], nullptr);
         EXPECT_EQ(got, want) << texts[i];
         EXPECT_EQ(std::signbit(got), std::signbit(want)) << texts[i];
     }
