@@ -24,7 +24,7 @@ std::optional<BatteryRun> batteryRun(const History& history) {
         return true;
     };
     if (auto open = history.openMinute(); open && !step(*open)) return run;
-    const auto& minutes = history.buckets();
+    const auto minutes = history.past();
     for (auto it = minutes.rbegin(); it != minutes.rend() && step(*it); ++it) {
     }
     return run;

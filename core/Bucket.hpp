@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -56,6 +57,16 @@ inline std::int64_t windowCutoff(std::int64_t now, std::int64_t minutes) {
     std::int64_t cutoff = 0;
     if (__builtin_sub_overflow(now, span, &cutoff)) return span > 0 ? lowest : highest;
     return cutoff;
+}
+
+// The awake time of a minute's two parts together: their sum, but no more than the minute's 60 s
+// unless one part alone held more (a pass that ran late brings time from before the minute).
+inline double mergedAwake(double a, double b) { return std::min(a + b, std::max({60.0, a, b})); }
+
+// Whether a minute falls into the window of `minutes` up to `now`: not before its cutoff and not
+// after the minute of `now`, so minutes ahead of the clock (a clock set back) count nowhere.
+inline bool inWindow(std::int64_t minute, std::int64_t now, std::int64_t minutes) {
+    return minute >= windowCutoff(now, minutes) && minute <= minuteOf(now);
 }
 
 }  // namespace sapwell

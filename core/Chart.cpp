@@ -240,7 +240,11 @@ std::optional<DrainSeries> buildDrain(const std::vector<Bucket>& buckets,
 
 std::string build(const History& history, Metric metric, std::optional<double> capacityMJ,
                   std::int64_t now, const BundleMap& bundles, Lang lang) {
-    return build(history.buckets(), metric, capacityMJ, now, bundles, lang, history.sleeps());
+    // Minutes ahead of the clock are drawn once it reaches them, not before.
+    const auto shown = history.closedUpTo(now);
+    if (shown.size() == history.buckets().size())
+        return build(history.buckets(), metric, capacityMJ, now, bundles, lang, history.sleeps());
+    return build(std::vector(shown.begin(), shown.end()), metric, capacityMJ, now, bundles, lang, history.sleeps());
 }
 
 std::string build(const std::vector<Bucket>& buckets, Metric metric,

@@ -317,7 +317,7 @@ BatteryShare shareOut(std::span<const Bucket> minutes, double idleMW) {
 BatteryShare shareWindow(const History& history, std::int64_t now, std::int64_t minutes, double idleMW) {
     ShareSum sum(idleMW);
     for (const Bucket& minute : history.closedIn(now, minutes)) sum.add(minute);
-    if (auto open = history.openMinute(); open && open->minute >= windowCutoff(now, minutes)) sum.add(*open);
+    if (auto open = history.openMinute(); open && history.openIn(now, minutes)) sum.add(*open);
     return sum.take();
 }
 

@@ -48,15 +48,24 @@ public:
     Aggregate window(std::int64_t now, std::int64_t minutes) const;
     // The closed minutes of that window (window() adds the open minute to them).
     std::span<const Bucket> closedIn(std::int64_t now, std::int64_t minutes) const;
+    // Whether the open minute falls into that window.
+    bool openIn(std::int64_t now, std::int64_t minutes) const { return inWindow(curMinute_, now, minutes); }
     // The minute in progress as closing it now would make it; absent while it holds nothing.
     std::optional<Bucket> openMinute() const;
     // Minutes closed by this object so far, for readers that redo work only when one closes.
     std::uint64_t closedCount() const { return closedCount_; }
+    // Every closed minute, one bucket per minute in ascending order; those ahead of the clock too.
     const std::vector<Bucket>& buckets() const { return buckets_; }
-    int depthMinutes() const { return static_cast<int>(buckets_.size()); }
+    // The closed minutes not after the minute of `now`; the ones after it are kept and written
+    // but shown nowhere until the clock reaches them.
+    std::span<const Bucket> closedUpTo(std::int64_t now) const;
+    // Those up to the open minute.
+    std::span<const Bucket> past() const { return closedUpTo(curMinute_); }
+    int depthMinutes() const { return static_cast<int>(past().size()); }
     const std::filesystem::path& path() const { return path_; }
     Metric metric() const { return metric_; }
-    int persisted() const { return persisted_; }
+    // Closed parts of minutes not yet in the file.
+    std::size_t unwritten() const { return unwritten_.size(); }
 
     // Trims to the retention period and appends the unwritten minutes; durable on success.
     void flush(std::int64_t now);
@@ -65,6 +74,10 @@ private:
     friend struct HistoryBenchAccess;  // lets the benchmark time a flush without the disk sync
 
     void load(std::int64_t now);
+    // Puts a closed part into its minute's place, merging it with what the minute already holds.
+    void insert(Bucket part);
+    // Sorts the buckets by minute and merges the parts of each minute, in their order.
+    void settle();
     void trim(std::int64_t now);
     bool openIsEmpty() const { return curItems_.empty() && !(curAwake_ > 0); }
 
@@ -78,7 +91,9 @@ private:
     std::optional<Drain> curDrain_;
     std::optional<double> curBatPct_;
     std::optional<ChargeState> curBatState_;
-    int persisted_ = 0;
+    // Each closed part, as it closed, until written: the file holds a minute's parts as separate
+    // lines, which loading merges again.
+    std::vector<Bucket> unwritten_;
     std::uint64_t closedCount_ = 0;
     std::vector<SleepRecord> sleeps_;
     std::size_t sleepsPersisted_ = 0;

@@ -52,6 +52,7 @@ std::optional<Drain> parseDrain(std::string_view field) {
     const auto mJ = parseWhole<std::uint64_t>(field.substr(0, colon));
     const auto seconds = parseFinite(field.substr(colon + 1));
     if (!mJ || !seconds || *seconds < 0) return std::nullopt;
+    if (*mJ > maxMinuteAmount(Metric::energy) || *seconds > maxLineAwakeS) return std::nullopt;
     return Drain{*mJ, *seconds};
 }
 
@@ -78,6 +79,13 @@ std::optional<std::optional<double>> parseLevel(std::string_view s) {
 }
 
 }  // namespace
+
+std::uint64_t maxMinuteAmount(Metric metric) {
+    // 1,024 cores busy for the whole minute; for energy, each drawing 100 W, ten times what a
+    // server core draws, so that no real minute comes near.
+    constexpr std::uint64_t cores = 1024, ms = 60'000, mW = 100'000;
+    return metric == Metric::cpuTime ? cores * ms : cores * mW * ms / 1000;
+}
 
 std::string serialize(const SleepRecord& sleep) {
     std::string line;
@@ -159,12 +167,12 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
 
     Bucket bucket;
     auto minute = parseWhole<std::int64_t>(fields[0]);
-    if (!minute) return std::nullopt;
+    if (!minute || *minute < 0 || *minute > latestMinute) return std::nullopt;
     bucket.minute = *minute;
     auto metric = Metric::from(fields[1]);
     if (!metric) return std::nullopt;
     auto awake = parseFinite(fields[2]);
-    if (!awake) return std::nullopt;
+    if (!awake || !(*awake >= 0) || *awake > maxLineAwakeS) return std::nullopt;
     bucket.awakeS = *awake;
 
     if (count >= 4) {
@@ -172,13 +180,14 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
         // Collected as views first: only a line that reads whole becomes a minute.
         std::vector<MinuteItems::Item> parsed;
         parsed.reserve(topPerMinute);
+        const std::uint64_t most = maxMinuteAmount(*metric);
         while (!items.empty()) {
             const std::size_t comma = items.find(',');
             const std::string_view piece(items.data(), comma == std::string_view::npos ? items.size() : comma);
             items.remove_prefix(comma == std::string_view::npos ? items.size() : comma + 1);
             if (piece.empty()) continue;
             const auto item = parseItem(piece);
-            if (!item) return std::nullopt;
+            if (!item || item->second > most) return std::nullopt;
             parsed.push_back(*item);
         }
         bucket.items = MinuteItems(parsed);
@@ -196,8 +205,10 @@ std::optional<std::pair<Bucket, Metric>> parseLine(std::string_view line) {
             if (n < 2) pieces[n] = piece;
             ++n;
         }
-        if (n == 2) {
-            bucket.batPct = parseFinite(pieces[0]);
+        const auto pct = n == 2 ? parseFinite(pieces[0]) : std::nullopt;
+        // A level no gauge reports is no battery, not a level to draw or subtract.
+        if (n == 2 && (!pct || (*pct >= 0 && *pct <= 100))) {
+            bucket.batPct = pct;
             bucket.batState = ChargeState::from(pieces[1]);
         }
     }

@@ -11,6 +11,8 @@
 #include <locale>
 #include <random>
 
+#include "Chart.hpp"
+#include "Decimal.hpp"
 #include "Fakes.hpp"
 #include "Numbered.hpp"
 #include "TempDir.hpp"
@@ -91,6 +93,23 @@ TEST(HistoryLine, SleepLines) {
     EXPECT_FALSE(parseLine("60\tsleep\t1\t\t1:1"));  // nor is it a minute
 }
 
+// A value no working clock or sampler gives a minute is a bad field: in the minute, the awake time
+// or an item it rejects the line; in the battery or the drain it drops only those.
+TEST(HistoryLine, ValuesBeyondWhatAMinuteHoldsAreBadFields) {
+    const std::string C = "\tcpu_ms\t";
+    for (const std::string& bad : {"60" + E + "-1e9", "60" + E + "1e308", "60" + E + "120.1", "60" + E + "-0.1",
+                                   "9223372036854775807" + E + "1", "253402300800" + E + "1", "-60" + E + "1",
+                                   "60" + E + "1\tx=18446744073709551615", "60" + E + "1\tx=6144000001", "60" + C + "1\tx=61440001"})
+        EXPECT_FALSE(parseLine(bad)) << bad;
+    const struct { std::string line; Bucket bucket; Metric metric = Metric::energy; } kept[] = {
+        {"253402300740" + E + "120\tx=6144000000", B(253402300740, 120, {{"x", 6144000000}})},
+        {"0" + C + "0\tx=61440000\t100:c", B(0, 0, {{"x", 61440000}}, 100, S::charging), Metric::cpuTime},
+        {"60" + E + "1\t\t100.1:d", B(60, 1)}, {"60" + E + "1\t\t-0.5:c", B(60, 1)}, {"60" + E + "1\t\t1e308:a", B(60, 1)},
+        {"60" + E + "1\t\t-\t6144000001:1", B(60, 1)}, {"60" + E + "1\t\t-\t1:120.5", B(60, 1)},
+    };
+    for (const auto& c : kept) EXPECT_EQ(parseLine(c.line), std::optional(std::pair(c.bucket, c.metric))) << c.line;
+}
+
 // Every decimal reads as the correctly rounded double, the writer's shape and others alike, and
 // the same under a German locale, whose "," is no decimal point here.
 TEST(HistoryLine, DecimalsReadExactlyInAnyLocale) {
@@ -98,14 +117,14 @@ TEST(HistoryLine, DecimalsReadExactlyInAnyLocale) {
         "1234567890123456.7", "9007199254740993", "5.", ".5", "1e2", "5.83e1", "1.7976931348623157e308"};
     const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     const std::locale before = std::locale::global(german ? std::locale("de_DE.UTF-8") : std::locale::classic());
-    std::vector<std::optional<std::pair<Bucket, Metric>>> read;
-    for (const char* text : texts) read.push_back(parseLine("60" + E + text));
+    std::vector<std::optional<double>> read;
+    for (const char* text : texts) read.push_back(parseFinite(text));
     const auto battery = parseLine("60" + E + "58.3\t\t87.5:d"), comma = parseLine("60" + E + "58,3\t\t-");
     std::locale::global(before);
     std::setlocale(LC_NUMERIC, "C");
     for (std::size_t i = 0; i < std::size(texts); ++i) {
         ASSERT_TRUE(read[i]) << texts[i];
-        const double got = read[i]->first.awakeS, want = std::strtod(texts[i], nullptr);
+        const double got = *read[i], want = std::strtod(texts[i], nullptr);
         EXPECT_EQ(got, want) << texts[i];
         EXPECT_EQ(std::signbit(got), std::signbit(want)) << texts[i];
     }
@@ -158,7 +177,9 @@ TEST(HistoryMemory, ThirtyNamesKeepTheTwentyFourHeaviestWithNfcTieBreak) {
     EXPECT_EQ(h.buckets().at(0).items, want);
 }
 
-TEST(HistoryMemory, MinutesCloseOnTheMinuteOrEarlyAndSumsSaturate) {
+// A minute closed early and continued is one bucket with the later battery reading; no amount
+// exceeds what a minute can hold.
+TEST(HistoryMemory, MinutesCloseOnTheMinuteOrEarlyIntoOneBucket) {
     History h(Metric::energy, T, {});
     h.closeMinute();  // nothing open and no awake time: no record
     h.add(T + 1, 3.5, {});
@@ -170,10 +191,10 @@ TEST(HistoryMemory, MinutesCloseOnTheMinuteOrEarlyAndSumsSaturate) {
     h.add(T + 60, 1, {{"b", 7}});      // 12:01:00 closes the second 12:00 bucket
     h.setBattery(std::nullopt, std::nullopt);
     h.closeMinute();
-    EXPECT_EQ(h.buckets(), (std::vector{B(T, 3.5, {}, 80, S::discharging), B(T, 6, {{"b", u64max}, {"a", 1}}, 79.5, S::charging),
-                                       B(T + 60, 1, {{"b", 7}})}));
+    const std::uint64_t most = maxMinuteAmount(Metric::energy);
+    EXPECT_EQ(h.buckets(), (std::vector{B(T, 9.5, {{"b", most}, {"a", 1}}, 79.5, S::charging), B(T + 60, 1, {{"b", 7}})}));
     const Aggregate a = h.window(T + 60, 5);
-    EXPECT_EQ(std::pair(a.totals, a.grandTotal), std::pair(NamedAmounts{{"b", u64max}, {"a", 1}}, u64max));
+    EXPECT_EQ(std::pair(a.totals, a.grandTotal), std::pair(NamedAmounts{{"b", most + 7}, {"a", 1}}, most + 8));
 }
 
 TEST(HistoryWindow, Boundaries) {
@@ -242,7 +263,7 @@ TEST_F(FileFixture, FlushCreatesAppendsAndRecoversFromAnUnwritableRemovedOrFullF
     dir.write("share/Sapwell", "in the way");  // a file where the folder should be: unwritable even for root
     h.closeMinute();
     h.flush(T + 120);
-    EXPECT_EQ(h.persisted(), 1);
+    EXPECT_EQ(h.unwritten(), 1u);
     addMinute(h, T + 120, "c", 3);
     fs::remove(file.parent_path());
     fs::rename(dir / "saved", file.parent_path());
@@ -259,7 +280,7 @@ TEST_F(FileFixture, FlushCreatesAppendsAndRecoversFromAnUnwritableRemovedOrFullF
     // retried whole.
     addMinute(h, T + 240, "n", 1);
     onFullDisk(first.size() + 30, [&] { h.flush(T + 300); });
-    EXPECT_EQ(std::pair(h.persisted(), contents()), std::pair(4, first));  // no partial line left behind
+    EXPECT_EQ(std::pair(h.unwritten(), contents()), std::pair(std::size_t{1}, first));  // no partial line left behind
     h.flush(T + 300);
     EXPECT_EQ(contents(), first + line(T + 240, "1.0\tn=1\t-"));
 }
@@ -275,18 +296,98 @@ TEST_F(FileFixture, LoadSkipsBadLinesAndATornTailThatTheNextFlushCutsOff) {
     History h(Metric::energy, now, file);
     std::vector<std::string> names;
     for (const auto& b : h.buckets()) names.push_back(b.items.at(0).first);
-    EXPECT_EQ(names, (std::vector<std::string>{"cut", "first", "second", "late"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"cut", "first", "late"}));  // "second" merged into its minute
     EXPECT_EQ(History(Metric::cpuTime, now, file, History::Access::readOnly).depthMinutes(), 1);
     // The clock stepped back eight days: an unwritten minute already expired, which was never in the file.
     addMinute(h, T - 600, "old", 1);
     addMinute(h, now, "e", 5);
     h.flush(now + 60);  // T + 60 is exactly at the cut, T is past it
-    EXPECT_EQ(h.depthMinutes(), 4);
+    EXPECT_EQ(h.depthMinutes(), 3);
     EXPECT_EQ(contents(), kept + line(now, "1.0\te=5\t-"));
     writeFile(torn);  // even the first line was cut short
     addMinute(h, now + 60, "f", 6);
     h.flush(now + 120);
     EXPECT_EQ(contents(), line(now + 60, "1.0\tf=6\t-"));
+}
+
+// One hostile line changes no other minute, and a file with CRLF line ends reads as with LF.
+TEST_F(FileFixture, HostileLinesAndCrlfLeaveTheFiguresAsTheyAre) {
+    const std::int64_t now = T + 3600;
+    std::string clean;
+    for (int k = 5; k > 0; --k) clean += line(now - 60 * k, k % 2 ? "60.0\ta=6000\t80.0:d" : "30.0\ta=600");
+    const auto figures = [&](const std::string& text) {
+        writeFile(text);
+        History h(Metric::energy, now, file, History::Access::readOnly);
+        const Aggregate a = h.window(now, 60);
+        return std::tuple(h.buckets(), a.totals, a.awakeS);
+    };
+    const auto crlf = [](std::string text) {
+        for (std::size_t at = 0; (at = text.find('\n', at)) != text.npos; at += 2) text.insert(at, "\r");
+        return text;
+    };
+    const auto want = figures(clean);
+    EXPECT_EQ(std::get<0>(want).size(), 5u);
+    EXPECT_EQ(figures(crlf(clean)), want);
+    for (const std::string& hostile : {line(now - 120, "-1e9\tb=1\t-"), line(now - 120, "1e308\tb=1\t-"),
+                                       line(std::numeric_limits<std::int64_t>::max(), "60.0\tb=1\t-"),
+                                       line(now - 120, "1.0\tb=18446744073709551615\t-")}) {
+        EXPECT_EQ(figures(clean + hostile), want) << hostile;
+        EXPECT_EQ(figures(crlf(hostile + clean)), want) << hostile;
+    }
+}
+
+// Lines ahead of the clock stay in the file, through compaction and appends, and count in no
+// window and no chart until the clock reaches them.
+TEST_F(FileFixture, MinutesAheadOfTheClockAreKeptButCountNowhere) {
+    const std::int64_t now = T + eightDays;
+    const std::string expired = line(T - 60, "1.0\told=1\t-"),
+                      live = line(now - 60, "60.0\ta=1\t-") + line(now + 3600, "60.0\tAhead=5\t50.0:d");
+    writeFile(expired + expired + expired + live);
+    History h(Metric::energy, now, file);
+    EXPECT_EQ(contents(), live);  // compacted without the expired lines only
+    for (const std::int64_t minutes : {std::int64_t{15}, std::int64_t{1440}, std::numeric_limits<std::int64_t>::max()}) {
+        const Aggregate a = h.window(now, minutes);
+        EXPECT_EQ(std::tuple(a.totals, a.awakeS), std::tuple(NamedAmounts{{"a", 1}}, 60.0)) << minutes;
+    }
+    EXPECT_EQ(h.depthMinutes(), 1);
+    const std::string page = Chart::build(h, Metric::energy, std::nullopt, now, {}, Lang::en);
+    EXPECT_EQ(page.find("Ahead"), page.npos);
+    addMinute(h, now, "b", 2);
+    h.flush(now + 60);
+    EXPECT_EQ(contents(), live + line(now, "1.0\tb=2\t-"));
+    EXPECT_EQ(h.window(now + 3630, 5).totals, (NamedAmounts{{"Ahead", 5}}));  // the clock got there
+}
+
+// After the clock went back an hour, each minute is one bucket that holds no more than a minute,
+// in memory and after reloading: the repeated minutes' new amounts were appended as lines of their own.
+TEST_F(FileFixture, AClockSetBackAnHourKeepsOneBucketPerMinute) {
+    History h(Metric::cpuTime, T, file);
+    for (const char* name : {"a", "b"}) {
+        for (std::int64_t t = T + 15; t <= T + 3600; t += 15) {
+            h.add(t, 15, {{name, 1500}});
+            if (t % 120 == 0) h.flush(t);
+        }
+    }
+    h.closeMinute();
+    h.flush(T + 3600);
+    const auto& b = h.buckets();
+    EXPECT_EQ(b.size(), 61u);
+    EXPECT_EQ(std::adjacent_find(b.begin(), b.end(), [](auto& x, auto& y) { return x.minute >= y.minute; }), b.end());
+    const Aggregate hour = h.window(T + 3610, 60), all = h.window(T + 3610, 1440);
+    EXPECT_LE(hour.awakeS, 3600);
+    EXPECT_EQ(all.totals, (NamedAmounts{{"a", 240 * 1500}, {"b", 240 * 1500}}));
+    const History reloaded(Metric::cpuTime, T + 3610, file);
+    EXPECT_EQ(reloaded.buckets(), h.buckets());
+}
+
+// Parts of one minute load as one bucket however far apart the file has them; the later battery
+// reading is the minute's.
+TEST_F(FileFixture, ManyLinesOfAMinuteLoadAsOneBucket) {
+    std::string text;
+    for (int i = 0; i < 30000; ++i) text += line(T - 60 * (i % 2), i % 2 ? "1.0\tb=1\t-" : "20.0\ta=2,b=1\t50.0:d");
+    writeFile(text + line(T, "1.0\tc=5\t49.0:c"));
+    const History h(Metric::energy, T + 30, file);
+    EXPECT_EQ(h.buckets(), (std::vector{B(T - 60, 60, {{"b", 15000}}), B(T, 60, {{"a", 30000}, {"b", 15000}, {"c", 5}}, 49, S::charging)}));
 }
 
 // Sleeps go into the file in the order of their minutes with the minutes, load with either
@@ -317,7 +418,7 @@ TEST_F(FileFixture, CompactionKeepsLiveLinesOfBothMetricsByteForByte) {
     onFullDisk(8, [&] { EXPECT_EQ(History(Metric::energy, T + eightDays, file).depthMinutes(), 1); });
     EXPECT_EQ(contents(), file0);  // a failed compaction leaves the file as it was
     EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1);  // and no temporary file
-    EXPECT_EQ(History(Metric::energy, T + eightDays, file).persisted(), 1);
+    EXPECT_EQ(History(Metric::energy, T + eightDays, file).depthMinutes(), 1);
     EXPECT_EQ(contents(), live);
 }
 
