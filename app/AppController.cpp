@@ -43,7 +43,7 @@ AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
     lastFlush_ = start;
 
     if (history_->path().empty()) lockFault_ = FileFault::noFolder;
-    else if (!locked) lockFault_ = FileFault::notLocked;
+    else if (!locked) lockFault_ = options_.lock->fault();
     if (options_.lock) said_ = lockFault_;  // lockForRun said so
     // What reading found in the file's place rules out writing it as well.
     if (const FileFault f = history_->readFault(); f == FileFault::notRegular || f == FileFault::notOwned)
@@ -114,15 +114,15 @@ bool AppController::terminate() {
     flushHistory(end);
     lastFlush_ = end;
     sayFault();
-    // Minutes a failed write leaves behind are lost now; those of a run without the lock were
-    // never to be written, as it said at the start.
+    // Minutes left unwritten are lost now, and that is a failed end, unless another instance
+    // writes the history: it counts them from its own start.
     const std::size_t left = history_->unwrittenMinutes();
     if (left > 0 && options_.err) {
         *options_.err << "Sapwell: " << notSavedText(historyFault(), units_.lang) << "; "
                       << fillIn(t(units_.lang, S::minutesNotSaved), {{"{n}", std::to_string(left)}}) << " ("
                       << history_->path().string() << ")\n";
     }
-    written_ = lockFault_ != FileFault::none || writeFault_ == FileFault::none;
+    written_ = left == 0 || lockFault_ == FileFault::otherInstance;
     return written_;
 }
 
@@ -134,7 +134,7 @@ void AppController::renewLock() {
     // Another instance took the lock while this one did not hold it: it writes from now on, and
     // this one never again, or their minutes would overlap.
     case InstanceLock::Result::heldElsewhere: lockFault_ = FileFault::otherInstance; break;
-    case InstanceLock::Result::unavailable: lockFault_ = FileFault::notLocked; break;
+    case InstanceLock::Result::unavailable: lockFault_ = options_.lock->fault(); break;
     }
 }
 

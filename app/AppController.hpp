@@ -54,7 +54,8 @@ public:
     // One turn of the sampling loop.
     void tick();
     // Closes the open minute and flushes. Runs once; later calls do nothing. False when minutes
-    // are left unwritten because the file could not be written (said on the error stream).
+    // are left unwritten (said on the error stream, with how many), unless another instance
+    // writes the history now.
     bool terminate();
 
     // Menu life cycle, as a shell reports it.
@@ -102,7 +103,7 @@ private:
     std::optional<Shell::TimerId> sampleTimer_;
     std::int64_t lastFlush_ = 0;
     bool terminated_ = false;
-    bool written_ = true;                     // what terminate() found
+    bool written_ = true;                     // what terminate() returned
     FileFault lockFault_ = FileFault::none;   // the lock's: otherInstance and noFolder for good
     FileFault writeFault_ = FileFault::none;  // the last write's
     FileFault said_ = FileFault::none;        // the fault last said on the error stream

@@ -43,9 +43,11 @@ bool InstanceLock::stillAtPath() const {
 InstanceLock::Result InstanceLock::acquire(const std::filesystem::path& file, std::string& reason) {
     if (fd_ >= 0 && file == path_) return Result::acquired;
     path_ = file;
+    fault_ = FileFault::notLocked;
     // Without an absolute data folder (HOME unset) there is no history to guard either.
     if (!file.is_absolute()) {
         reason = "no data folder";
+        fault_ = FileFault::noFolder;
         return Result::unavailable;
     }
     // A file removed or replaced between opening and locking is locked in vain: a second try
@@ -56,6 +58,7 @@ InstanceLock::Result InstanceLock::acquire(const std::filesystem::path& file, st
         const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
         if (fd < 0) {
             reason = errno == ELOOP ? "a link" : std::strerror(errno);
+            if (errno != ELOOP) fault_ = faultOf(errno);
             return Result::unavailable;
         }
         struct stat st {};
@@ -72,7 +75,10 @@ InstanceLock::Result InstanceLock::acquire(const std::filesystem::path& file, st
             return Result::unavailable;
         }
         fd_ = fd;
-        if (stillAtPath()) return Result::acquired;
+        if (stillAtPath()) {
+            fault_ = FileFault::none;
+            return Result::acquired;
+        }
         close(std::exchange(fd_, -1));
     }
     reason = "replaced while being locked";

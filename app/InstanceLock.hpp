@@ -4,6 +4,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "FileFault.hpp"
+
 namespace sapwell {
 
 // The one-writer guard: an exclusive flock on a file beside the history, held for the life of
@@ -28,6 +30,9 @@ public:
     // there now. `heldElsewhere` then means another instance has taken it in the meantime.
     Result renew(std::string& reason);
     bool held() const { return fd_ >= 0; }
+    // Why the lock was last found unavailable: what the system said when the file could not be
+    // made or opened (read-only, permission denied...), else notLocked.
+    FileFault fault() const { return fault_; }
 
     // "Sapwell/sapwell.lock" beside the history file.
     static std::filesystem::path besideHistory(const std::filesystem::path& historyFile);
@@ -37,6 +42,7 @@ private:
 
     int fd_ = -1;
     std::filesystem::path path_;
+    FileFault fault_ = FileFault::none;
 };
 
 // The lock for a running application, whatever its shell. False when another instance holds it

@@ -180,8 +180,8 @@ TEST_F(AppControllerTest, AHistoryThatCannotBeWrittenIsShownSaidOnceAndCaughtUpO
         app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15, nullptr, &err});
         app->launch();
         for (int i = 0; i < 9; ++i) tick(100);  // two flushes
-        const std::string said = "Sapwell: History not saved: " + c.reason + " (" + historyFile().string() + ")\n";
-        EXPECT_EQ(std::tuple(firstMenuLine(), err.str(), linesWritten()), std::tuple("History not saved: " + c.reason, said, 0)) << c.label;
+        const std::string said = std::string("Sapwell: History not saved: ").append(c.reason) + " (" + historyFile().string() + ")\n";
+        EXPECT_EQ(std::tuple(firstMenuLine(), err.str(), linesWritten()), std::tuple(std::string("History not saved: ").append(c.reason), said, 0)) << c.label;
         c.clear();
         for (int i = 0; i < 4; ++i) tick(100);
         EXPECT_EQ(std::tuple(firstMenuLine().substr(0, 3), err.str(), linesWritten()),
@@ -193,7 +193,7 @@ TEST_F(AppControllerTest, AHistoryThatCannotBeWrittenIsShownSaidOnceAndCaughtUpO
         tick(100);
         c.block();
         EXPECT_FALSE(app->terminate()) << c.label;
-        EXPECT_TRUE(err.str().ends_with("Sapwell: History not saved: " + c.reason + "; 1 min not written (" +
+        EXPECT_TRUE(err.str().ends_with(std::string("Sapwell: History not saved: ").append(c.reason) + "; 1 min not written (" +
                                         historyFile().string() + ")\n")) << err.str();
         c.clear();
         app.reset();
@@ -223,7 +223,7 @@ TEST_F(AppControllerTest, TheHistoryIsWrittenOnlyWhileTheLockHolds) {
     EXPECT_EQ(std::pair(firstMenuLine(), linesWritten()), std::pair(std::string("History not saved: another Sapwell writes it"), 2));
     EXPECT_TRUE(app->terminate());
     EXPECT_EQ(linesWritten(), 2);
-    EXPECT_EQ(err.str(), "Sapwell: History saved again\nSapwell: History not saved: another Sapwell writes it (" +
+    EXPECT_EQ(err.str(), std::string("Sapwell: History saved again\nSapwell: History not saved: another Sapwell writes it (") +
                              historyFile().string() + ")\nSapwell: History not saved: another Sapwell writes it; 3 min not written (" +
                              historyFile().string() + ")\n");
 }

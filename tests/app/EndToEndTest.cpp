@@ -89,7 +89,7 @@ TEST(EndToEnd, AHistoryFileInTheWayIsShownAndTheEndFails) {
         run.signal(SIGTERM);
         EXPECT_EQ(run.wait(), 1) << pipe;
         EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2)) << pipe;
-        EXPECT_TRUE(run.err().ends_with("Sapwell: History not saved: not a regular file; 1 min not written (" +
+        EXPECT_TRUE(run.err().ends_with(std::string("Sapwell: History not saved: not a regular file; 1 min not written (") +
                                         file.string() + ")\n")) << run.err();
     }
 }
