@@ -1,10 +1,13 @@
 #include "AppController.hpp"
 
 #include <algorithm>
+#include <ostream>
+#include <string>
 #include <utility>
 
 #include "Battery.hpp"
 #include "Decimal.hpp"
+#include "FileBytes.hpp"
 #include "StoredView.hpp"
 #include "I18n.hpp"
 
@@ -27,13 +30,30 @@ AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
     const Metric metric = detectMetric(seam_.processes);
     sampler_ = std::make_unique<Sampler>(metric, seam_.processes, seam_.clocks,
                                          options_.sampleInterval);
+    // Without the lock another instance may be appending: this one may append too once it gets
+    // the lock, but never rewrites the file.
+    const bool locked = !options_.lock || options_.lock->held();
     history_ = std::make_unique<History>(
-        metric, start, options_.historyFile.value_or(History::dataFile(seam_.env)));
+        metric, start, options_.historyFile.value_or(History::dataFile(seam_.env)),
+        locked ? History::Access::readWrite : History::Access::appendOnly);
     const BatteryReading battery = seam_.battery.read();
     reading_ = battery;
     battery_ = Battery::snapshot(battery);
     units_ = Units(metric, Battery::capacityMJ(battery), battery_.state, Lang::detect(seam_.env));
     lastFlush_ = start;
+
+    if (history_->path().empty()) lockFault_ = FileFault::noFolder;
+    else if (!locked) lockFault_ = options_.lock->fault();
+    if (options_.lock) said_ = lockFault_;  // lockForRun said so
+    // What reading found in the file's place rules out writing it as well.
+    if (const FileFault f = history_->readFault(); f == FileFault::notRegular || f == FileFault::notOwned)
+        writeFault_ = f;
+    sayFault();
+    if (!history_->readWhole() && options_.err) {
+        const std::string limit = std::to_string(FileBytes::defaultLimit >> 20);
+        *options_.err << "Sapwell: " << fillIn(t(units_.lang, S::historyTooLarge), {{"{n}", limit}}) << " ("
+                      << history_->path().string() << ")\n";
+    }
 }
 
 AppController::~AppController() {
@@ -73,23 +93,68 @@ void AppController::tick() {
     history_->setBattery(battery.pct, battery.state);
     units_.chargeState = battery.state;
 
+    renewLock();
     // A wall clock set back would otherwise hold off every flush until it caught up again.
     if (t - lastFlush_ >= flushCadenceS || t < lastFlush_) {
-        history_->flush(t);
+        flushHistory(t);
         lastFlush_ = t;
     }
+    sayFault();
 
     shell_.setStatusText(statusFigure(*history_, units_, t));
     if (shell_.menuAlwaysShown()) rebuildMenu();
 }
 
-void AppController::terminate() {
-    if (terminated_) return;
+bool AppController::terminate() {
+    if (terminated_) return written_;
     terminated_ = true;
     history_->closeMinute();
-    const std::int64_t t = now();
-    history_->flush(t);
-    lastFlush_ = t;
+    const std::int64_t end = now();
+    renewLock();
+    flushHistory(end);
+    lastFlush_ = end;
+    sayFault();
+    // Minutes left unwritten are lost now, and that is a failed end, unless another instance
+    // writes the history: it counts them from its own start.
+    const std::size_t left = history_->unwritten();
+    if (left > 0 && options_.err) {
+        *options_.err << "Sapwell: " << notSavedText(historyFault(), units_.lang) << "; "
+                      << fillIn(t(units_.lang, S::minutesNotSaved), {{"{n}", std::to_string(left)}}) << " ("
+                      << history_->path().string() << ")\n";
+    }
+    written_ = left == 0 || lockFault_ == FileFault::otherInstance;
+    return written_;
+}
+
+void AppController::renewLock() {
+    if (!options_.lock || lockFault_ == FileFault::otherInstance || lockFault_ == FileFault::noFolder) return;
+    std::string reason;
+    switch (options_.lock->renew(reason)) {
+    case InstanceLock::Result::acquired: lockFault_ = FileFault::none; break;
+    // Another instance took the lock while this one did not hold it: it writes from now on, and
+    // this one never again, or their minutes would overlap.
+    case InstanceLock::Result::heldElsewhere: lockFault_ = FileFault::otherInstance; break;
+    case InstanceLock::Result::unavailable: lockFault_ = options_.lock->fault(); break;
+    }
+}
+
+void AppController::flushHistory(std::int64_t t) {
+    if (lockFault_ != FileFault::none) {
+        history_->trim(t);
+        return;
+    }
+    writeFault_ = history_->flush(t);
+}
+
+void AppController::sayFault() {
+    const FileFault fault = historyFault();
+    if (fault == said_) return;
+    said_ = fault;
+    if (!options_.err) return;
+    *options_.err << "Sapwell: "
+                  << (fault == FileFault::none ? std::string(t(units_.lang, S::historySavedAgain))
+                                               : notSavedText(fault, units_.lang) + " (" + history_->path().string() + ")")
+                  << "\n";
 }
 
 void AppController::menuNeedsUpdate() { rebuildMenu(); }
@@ -110,6 +175,14 @@ MenuEntries AppController::rebuildMenu() {
     const std::int64_t t = now();
     MenuEntries entries = buildMenu(*history_, units_, recentBundles(*history_, *sampler_, t), t,
                                     {reading_.remainingMJ, reading_.levelPct, &idle_});
+    // While the history cannot be written, the menu says so first.
+    if (const FileFault fault = historyFault(); fault != FileFault::none) {
+        MenuEntry note;
+        note.kind = MenuEntry::Kind::header;
+        note.style = MenuEntry::Style::header;
+        note.text = notSavedText(fault, units_.lang);
+        entries.insert(entries.begin(), {std::move(note), MenuEntry{}});
+    }
     shell_.presentMenu(entries);
     return entries;
 }

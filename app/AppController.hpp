@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <set>
@@ -11,6 +12,7 @@
 #include "DrainMeter.hpp"
 #include "Format.hpp"
 #include "History.hpp"
+#include "InstanceLock.hpp"
 #include "MenuBuilder.hpp"
 #include "MenuEntry.hpp"
 #include "Sampler.hpp"
@@ -28,6 +30,11 @@ struct AppOptions {
     std::optional<std::filesystem::path> historyFile;
     // Seconds between ticks; also the menu's refresh interval.
     double sampleInterval = Sampler::defaultInterval;
+    // The run's instance lock, renewed at every tick: the history is written only while it
+    // holds. Without one (a test's controller) the history is always written.
+    InstanceLock* lock = nullptr;
+    // Where it is said, once each time, that the history cannot be written and why.
+    std::ostream* err = nullptr;
 };
 
 // The application's logic, once for every shell: owns the sampler, the history and the
@@ -46,8 +53,10 @@ public:
     void launch();
     // One turn of the sampling loop.
     void tick();
-    // Closes the open minute and flushes. Runs once; later calls do nothing.
-    void terminate();
+    // Closes the open minute and flushes. Runs once; later calls do nothing. False when minutes
+    // are left unwritten (said on the error stream, with how many), unless another instance
+    // writes the history now.
+    bool terminate();
 
     // Menu life cycle, as a shell reports it.
     void menuNeedsUpdate();
@@ -68,9 +77,15 @@ public:
     const History& history() const { return *history_; }
     const Units& units() const { return units_; }
     std::int64_t lastFlush() const { return lastFlush_; }
+    // Why the history is not being written now; none while it is.
+    FileFault historyFault() const { return lockFault_ != FileFault::none ? lockFault_ : writeFault_; }
 
 private:
     std::int64_t now() const;
+    void renewLock();
+    void flushHistory(std::int64_t t);
+    // Says on the error stream that the history cannot be written, or can again, when that changed.
+    void sayFault();
 
     Seam& seam_;
     Shell& shell_;
@@ -88,6 +103,10 @@ private:
     std::optional<Shell::TimerId> sampleTimer_;
     std::int64_t lastFlush_ = 0;
     bool terminated_ = false;
+    bool written_ = true;                     // what terminate() returned
+    FileFault lockFault_ = FileFault::none;   // the lock's: otherInstance and noFolder for good
+    FileFault writeFault_ = FileFault::none;  // the last write's
+    FileFault said_ = FileFault::none;        // the fault last said on the error stream
 };
 
 }  // namespace sapwell

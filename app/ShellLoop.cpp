@@ -35,11 +35,13 @@ int runApp(Seam& seam, const std::string& appPath, std::ostream& err, ShellLoop&
     options.appPath = appPath;
     options.historyFile = historyFile;
     options.sampleInterval = samplingInterval(seam.env);
+    options.lock = &lock;
+    options.err = &err;
     AppController controller(seam, *shell, options);
     loop.run(controller);
-    controller.terminate();
+    const bool written = controller.terminate();
     loop.close();
-    return 0;
+    return written ? 0 : 1;
 }
 
 }  // namespace sapwell

@@ -29,7 +29,8 @@ public:
 // The running application, whatever its shell: the lock beside the history, the options from the
 // environment, the controller over the shell, the shell's loop, then termination (the minute in
 // progress closed and flushed). Returns the exit status: 1 when another instance holds the lock
-// ("Sapwell is already running" on `err`), else 0.
+// ("Sapwell is already running" on `err`) or when the last minutes could not be written (said on
+// `err`), else 0.
 int runApp(Seam& seam, const std::string& appPath, std::ostream& err, ShellLoop& loop);
 
 }  // namespace sapwell

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "FileFault.hpp"
 #include "RetryOnInterrupt.hpp"
 
 namespace sapwell {
@@ -97,45 +98,61 @@ bool replaceFile(const fs::path& path, std::string_view bytes, bool sync, unsign
     return true;
 }
 
-bool appendLines(const fs::path& path, std::string_view bytes, bool sync) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    // The folder was removed while running: make it again rather than lose every minute until
-    // the next start.
-    const fs::path folder = path.parent_path();
-    if (fd < 0 && errno == ENOENT && !folder.empty() && makeFolders(folder)) {
-        if (sync) syncFolder(folder.parent_path());
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+namespace {
+
+// A new file, made exclusively and never through a link: a link to nowhere, planted or left
+// behind, is not followed to create its target.
+int createFile(const fs::path& path) {
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+}
+
+}  // namespace
+
+FileFault appendLines(const fs::path& path, std::string_view bytes, bool sync) {
+    FileFault fault = FileFault::none;
+    int fd = openRegular(path, O_RDWR, true, fault);
+    if (fd < 0 && fault == FileFault::none) {
+        fd = createFile(path);
+        // The folder was removed while running: make it again rather than lose every minute
+        // until the next start.
+        const fs::path folder = path.parent_path();
+        if (fd < 0 && errno == ENOENT && !folder.empty() && makeFolders(folder)) {
+            if (sync) syncFolder(folder.parent_path());
+            fd = createFile(path);
+        }
+        // Made by someone else a moment ago: that one is looked at as any other.
+        if (fd < 0 && errno == EEXIST) fd = openRegular(path, O_RDWR, true, fault);
+        if (fd < 0 && fault == FileFault::none) fault = errno == EEXIST ? FileFault::notRegular : faultOf(errno);
     }
-    if (fd < 0) return false;
-    bool ok = false;
+    if (fd < 0) return fault;
     struct stat st {};
-    if (::fstat(fd, &st) == 0) {
-        off_t size = st.st_size;
-        const bool fresh = size == 0;
-        ok = true;
-        // An earlier append cut short leaves a partial last line; appending after it would glue
-        // a good line onto a broken one. Cut back to the last whole line first.
-        if (size > 0) {
-            char last = 0;
-            if (::pread(fd, &last, 1, size - 1) != 1) {
-                ok = false;
-            } else if (last != '\n') {
-                auto keep = endOfLastLine(fd, size);
-                ok = keep && ::ftruncate(fd, *keep) == 0;
-                if (ok) size = *keep;
-            }
+    if (::fstat(fd, &st) != 0) fault = faultOf(errno);
+    off_t size = st.st_size;
+    const bool fresh = size == 0;
+    // An earlier append cut short leaves a partial last line; appending after it would glue
+    // a good line onto a broken one. Cut back to the last whole line first.
+    if (fault == FileFault::none && size > 0) {
+        char last = 0;
+        if (::pread(fd, &last, 1, size - 1) != 1) {
+            fault = faultOf(errno);
+        } else if (last != '\n') {
+            auto keep = endOfLastLine(fd, size);
+            if (!keep || ::ftruncate(fd, *keep) != 0) fault = faultOf(errno);
+            else size = *keep;
         }
-        if (ok) {
-            // fsync, not fdatasync: an append changes the size, which fdatasync flushes as well,
-            // and macOS declares no fdatasync.
-            ok = writeAll(fd, bytes, size) && (!sync || ::fsync(fd) == 0);
-            // Take back a partial write so the retry does not store some minutes twice.
-            if (!ok) ::ftruncate(fd, size);
-        }
-        if (ok && fresh && sync) syncFolder(path.parent_path());
     }
+    if (fault == FileFault::none) {
+        // fsync, not fdatasync: an append changes the size, which fdatasync flushes as well,
+        // and macOS declares no fdatasync.
+        if (!writeAll(fd, bytes, size) || (sync && ::fsync(fd) != 0)) {
+            fault = faultOf(errno);
+            // Take back a partial write so the retry does not store some minutes twice.
+            ::ftruncate(fd, size);
+        }
+    }
+    if (fault == FileFault::none && fresh && sync) syncFolder(path.parent_path());
     ::close(fd);
-    return ok;
+    return fault;
 }
 
 }  // namespace sapwell

@@ -50,22 +50,35 @@ void FileBytes::release() {
     map_ = nullptr;
 }
 
-bool FileBytes::read(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool FileBytes::read(const std::filesystem::path& path, std::size_t limit) {
+    const int fd = openRegular(path, O_RDONLY, false, fault_);
     if (fd < 0) return false;
     // Sized from the file, one byte over so the first pass sees its end, and grown should the
-    // file grow meanwhile.
+    // file grow meanwhile, up to the limit and the byte before the part kept.
     struct stat st {};
-    const bool sized = ::fstat(fd, &st) == 0 && st.st_size > 0;
-    bool ok = reserve(sized ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);
+    const std::size_t fileSize = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    const std::size_t cap = limit + 1;
+    // Of a larger file the end, where the newest minutes are, starting one byte early so that
+    // whether the first line is whole shows.
+    const bool tail = fileSize > limit;
+    const off_t start = tail ? static_cast<off_t>(fileSize - cap) : 0;
+    whole_ = !tail;
+    bool ok = reserve(std::min(fileSize > 0 ? fileSize + 1 : std::size_t{1} << 16, cap));
     while (ok) {
-        if (size_ == capacity_ && !reserve(capacity_ * 2)) {
-            ok = false;
-            break;
+        if (size_ == capacity_) {
+            if (capacity_ >= cap) {  // grew past the limit while being read
+                whole_ = false;
+                break;
+            }
+            if (!reserve(std::min(capacity_ * 2, cap))) {
+                ok = false;
+                break;
+            }
         }
         // In pieces small enough to count their lines while they are still in the cache.
         const std::size_t want = std::min<std::size_t>(capacity_ - size_, std::size_t{1} << 18);
-        const ssize_t n = retryOnInterrupt([&] { return ::read(fd, data_ + size_, want); });
+        const off_t at = start + static_cast<off_t>(size_);
+        const ssize_t n = retryOnInterrupt([&] { return ::pread(fd, data_ + size_, want, at); });
         if (n < 0) ok = false;
         if (n <= 0) break;
         const char* p = data_ + size_;
@@ -76,7 +89,14 @@ bool FileBytes::read(const std::filesystem::path& path) {
             ++p;
         }
     }
+    if (!ok) fault_ = faultOf(errno);
     ::close(fd);
+    if (tail && size_ > 0) {
+        // Everything up to the first line feed belongs to a line begun before the part read.
+        const void* feed = std::memchr(data_, '\n', size_);
+        begin_ = feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - data_) + 1 : size_;
+        if (feed) --feeds_;
+    }
     return ok;
 }
 

@@ -76,16 +76,21 @@ History::History(Metric metric, std::int64_t now, fs::path path, Access access)
 
 void History::load(std::int64_t now) {
     if (path_.empty()) return;
-    if (access_ == Access::readWrite) makeFolders(path_.parent_path());
+    if (access_ != Access::readOnly) makeFolders(path_.parent_path());
     FileBytes bytes;
-    if (!bytes.read(path_)) return;
+    const bool read = bytes.read(path_);
+    readFault_ = bytes.fault();
+    readWhole_ = bytes.whole();
+    if (!read) return;
     buckets_.reserve(std::min<std::size_t>(bytes.lineCount(), retentionMinutes));
 
     const std::int64_t cutoff = windowCutoff(now, retentionMinutes);
     bool ordered = true;
     std::size_t settleAt = 2 * retentionMinutes;
     // Every whole line with what loading made of it, for compaction to decide on afterwards.
-    CompactionPlan plan(access_ == Access::readWrite);
+    // Rewriting keeps only what was read, so only a file read whole is rewritten, and one that is
+    // the user's own regular file: a link would be replaced by a copy of its target.
+    CompactionPlan plan(access_ == Access::readWrite && readWhole_ && ownRegularFile(path_));
     const std::string_view text(bytes);
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -273,12 +278,12 @@ void History::trim(std::int64_t now) {
     sleepsPersisted_ = keptWritten;
 }
 
-void History::flush(std::int64_t now) {
+FileFault History::flush(std::int64_t now) {
     trim(now);
-    if (access_ != Access::readWrite || path_.empty()) return;
+    if (access_ == Access::readOnly || path_.empty()) return FileFault::none;
     const std::size_t n = unwritten_.size(), sleeps = sleeps_.size();
     std::size_t i = 0, s = sleepsPersisted_;
-    if (i >= n && s >= sleeps) return;
+    if (i >= n && s >= sleeps) return FileFault::none;
     // In order of their minutes: a sleep before the minute it ended in. A part of a minute
     // already in the file goes in as a line of its own, which loading adds to the others.
     std::string text;
@@ -286,10 +291,12 @@ void History::flush(std::int64_t now) {
         if (s < sleeps && (i >= n || sleeps_[s].minute <= unwritten_[i].minute)) text += serialize(sleeps_[s++]);
         else text += serialize(unwritten_[i++], metric_);
     }
-    if (appendLines(path_, text, syncWrites_)) {
+    const FileFault fault = appendLines(path_, text, syncWrites_);
+    if (fault == FileFault::none) {
         unwritten_.clear();
         sleepsPersisted_ = sleeps;
     }
+    return fault;
 }
 
 }  // namespace sapwell

@@ -25,13 +25,16 @@ namespace sapwell {
 // The minute history: the open minute, closed minutes for eight days, and the file behind them.
 class History {
 public:
-    enum class Access { readWrite, readOnly };
+    // `appendOnly` writes minutes but never rewrites the file: for a writer that may not be the
+    // only one yet.
+    enum class Access { readWrite, appendOnly, readOnly };
 
     // "<data folder>/Sapwell/history.tsv" (Environment::dataFolder); empty without a data folder.
     static std::filesystem::path dataFile(const Environment& env);
 
     // Loads the retained minutes of `metric` from `path`. A read-only history never creates,
-    // compacts or writes the file.
+    // compacts or writes the file; nor is a file compacted that was not read whole, or that is
+    // not a regular file of this user's own (a link, say).
     History(Metric metric, std::int64_t now, std::filesystem::path path,
             Access access = Access::readWrite);
 
@@ -66,9 +69,16 @@ public:
     Metric metric() const { return metric_; }
     // Closed parts of minutes not yet in the file.
     std::size_t unwritten() const { return unwritten_.size(); }
+    // Why loading could not read the file (none when it did, or there was none); and false when
+    // it read only the end of a file too large to read whole.
+    FileFault readFault() const { return readFault_; }
+    bool readWhole() const { return readWhole_; }
 
-    // Trims to the retention period and appends the unwritten minutes; durable on success.
-    void flush(std::int64_t now);
+    // Trims to the retention period and appends the unwritten minutes; durable when it returns
+    // none, else they stay unwritten for the next flush and the result says why.
+    FileFault flush(std::int64_t now);
+    // Drops what is older than the retention period, written or not.
+    void trim(std::int64_t now);
 
 private:
     friend struct HistoryBenchAccess;  // lets the benchmark time a flush without the disk sync
@@ -78,7 +88,6 @@ private:
     void insert(Bucket part);
     // Sorts the buckets by minute and merges the parts of each minute, in their order.
     void settle();
-    void trim(std::int64_t now);
     bool openIsEmpty() const { return curItems_.empty() && !(curAwake_ > 0); }
 
     std::filesystem::path path_;
@@ -98,6 +107,8 @@ private:
     std::vector<SleepRecord> sleeps_;
     std::size_t sleepsPersisted_ = 0;
     bool syncWrites_ = true;
+    FileFault readFault_ = FileFault::none;
+    bool readWhole_ = true;
 };
 
 }  // namespace sapwell

@@ -221,6 +221,44 @@ constexpr std::array<Row, stringKeyCount> rows{{
         "↑↓ Bild↑ Bild↓ Pos1 Ende blättern",
         "↑↓ PgUp PgDn Home End 滚动",
     },
+    /* historyNotSaved */ Row{
+        "History not saved: {r}",
+        "История не сохраняется: {r}",
+        "Verlauf wird nicht gespeichert: {r}",
+        "历史记录未保存：{r}",
+    },
+    /* historySavedAgain */ Row{
+        "History saved again",
+        "История снова сохраняется",
+        "Verlauf wird wieder gespeichert",
+        "历史记录已恢复保存",
+    },
+    /* historyTooLarge */ Row{
+        "History file larger than {n} MB: only its last {n} MB are read, and it is not compacted",
+        "Файл истории больше {n} МБ: читаются только последние {n} МБ, и он не сжимается",
+        "Verlaufsdatei größer als {n} MB: nur die letzten {n} MB werden gelesen, und sie wird nicht verdichtet",
+        "历史文件大于 {n} MB：仅读取最后 {n} MB，且不压缩",
+    },
+    /* minutesNotSaved */ Row{"{n} min not written", "не записано минут: {n}", "{n} Min. nicht geschrieben", "{n} 分钟未写入"},
+    /* faultNotRegular */ Row{"not a regular file", "это не обычный файл", "keine reguläre Datei", "不是普通文件"},
+    /* faultNotOwned */ Row{
+        "the file belongs to another user",
+        "файл принадлежит другому пользователю",
+        "die Datei gehört einem anderen Benutzer",
+        "文件属于其他用户",
+    },
+    /* faultDiskFull */ Row{"disk full", "диск заполнен", "Datenträger voll", "磁盘已满"},
+    /* faultReadOnly */ Row{"read-only", "только для чтения", "schreibgeschützt", "只读"},
+    /* faultDenied */ Row{"permission denied", "доступ запрещён", "Zugriff verweigert", "权限被拒绝"},
+    /* faultFailed */ Row{"write error", "ошибка записи", "Schreibfehler", "写入错误"},
+    /* faultOtherInstance */ Row{
+        "another Sapwell writes it",
+        "его записывает другой Sapwell",
+        "ein anderes Sapwell schreibt ihn",
+        "另一个 Sapwell 正在写入",
+    },
+    /* faultNotLocked */ Row{"cannot lock it", "не удаётся заблокировать", "keine Sperre möglich", "无法加锁"},
+    /* faultNoFolder */ Row{"no data folder", "нет папки данных", "kein Datenordner", "没有数据文件夹"},
 }};
 // clang-format on
 
@@ -232,7 +270,7 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::scrollKeys) + 1 == stringKeyCount, "every key has a row");
+static_assert(static_cast<std::size_t>(S::faultNoFolder) + 1 == stringKeyCount, "every key has a row");
 
 // The table column of a language; a corrupt value reads as English rather than out of bounds.
 std::size_t column(Lang lang) {

@@ -30,7 +30,8 @@ private:
     Value value_;
 };
 
-// The string keys, in table order: the 80 every build shares, then those of battery drain.
+// The string keys, in table order: the 80 every build shares, then those of battery drain, then
+// those of a history that cannot be written.
 enum class S : std::uint8_t {
     percentPerHour, percentOfBattery, lessThanTenth, watt, milliwatt, wattHour, joule, cpuHours,
     cpuMinutes, cpuSeconds, day, hour, minute, second, metricEnergy, metricCPUTime, now,
@@ -44,10 +45,12 @@ enum class S : std::uint8_t {
     unitCPUSecondsPerMinute, unitMilliwatt, unitMicrowatt, unitWattHour, unitMilliwattHour,
     unitMicrowattHour, period, period1h, period6h, period1d, period1w, periodAll,
     idleAndScreen, drainShared, runtimeMeasured, onBatteryFor, lastSleep, viewCPU, viewBattery,
-    measure, scrollKeys,
+    measure, scrollKeys, historyNotSaved, historySavedAgain, historyTooLarge, minutesNotSaved,
+    faultNotRegular, faultNotOwned, faultDiskFull, faultReadOnly, faultDenied, faultFailed,
+    faultOtherInstance, faultNotLocked, faultNoFolder,
 };
 
-inline constexpr std::size_t stringKeyCount = 89;
+inline constexpr std::size_t stringKeyCount = 102;
 
 // Every key in declaration order.
 const std::array<S, stringKeyCount>& allKeys();

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
+#include <sstream>
 
 #include "AppController.hpp"
 #include "Fakes.hpp"
@@ -39,6 +44,12 @@ struct AppControllerTest : ::testing::Test {
         clocks.advance(seconds);
         shell.fire(shell.timers.begin()->first);
     }
+    std::filesystem::path historyFile() const { return dir / "Sapwell/history.tsv"; }
+    int linesWritten() const {
+        const std::string text = testing::TempDir::read(historyFile());
+        return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
+    std::string firstMenuLine() { return app->rebuildMenu().at(0).text; }
     std::uint64_t mailTotal() const {
         const auto totals = app->history().window(wholeSeconds(clocks.wall), 1440).totals;
         return std::map(totals.begin(), totals.end())["Mail"];
@@ -145,6 +156,77 @@ TEST_F(AppControllerTest, MenuRefreshTimerAndRevealingOnlyKnownBundles) {
     EXPECT_EQ(shell.revealed, std::vector<std::string>(2, "/opt/Mail.app"));  // row, then page
     app.reset();
     EXPECT_TRUE(shell.timers.empty());  // nothing can fire into a destroyed controller
+}
+
+// While the history cannot be written the menu says why, first, and standard error once; the
+// minutes wait, and are all written once the way is clear. Minutes still unwritten at the end make
+// a failed end, said with how many.
+TEST_F(AppControllerTest, AHistoryThatCannotBeWrittenIsShownSaidOnceAndCaughtUpOnceItCan) {
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const auto fileSize = [&](rlim_t bytes) {  // a full disk, as far as this process can tell
+        const rlimit limit{bytes, unlimited.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    const struct { const char* label; std::function<void()> block, clear; std::string reason; } cases[] = {
+        {"Folder", [&] { std::filesystem::remove(historyFile()), std::filesystem::create_directories(historyFile()); },
+         [&] { std::filesystem::remove(historyFile()); }, "not a regular file"},
+        {"DiskFull", [&] { fileSize(0); }, [&] { fileSize(unlimited.rlim_cur); }, "disk full"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir / "Sapwell");
+        c.block();
+        std::ostringstream err;
+        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15, nullptr, &err});
+        app->launch();
+        for (int i = 0; i < 9; ++i) tick(100);  // two flushes
+        const std::string said = std::string("Sapwell: History not saved: ").append(c.reason) + " (" + historyFile().string() + ")\n";
+        EXPECT_EQ(std::tuple(firstMenuLine(), err.str(), linesWritten()), std::tuple(std::string("History not saved: ").append(c.reason), said, 0)) << c.label;
+        c.clear();
+        for (int i = 0; i < 4; ++i) tick(100);
+        EXPECT_EQ(std::tuple(firstMenuLine().substr(0, 3), err.str(), linesWritten()),
+                  std::tuple("Now", said + "Sapwell: History saved again\n", 3)) << c.label;
+        EXPECT_TRUE(app->terminate()) << c.label;
+        app.reset();
+        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15, nullptr, &err});
+        app->launch();
+        tick(100);
+        c.block();
+        EXPECT_FALSE(app->terminate()) << c.label;
+        EXPECT_TRUE(err.str().ends_with(std::string("Sapwell: History not saved: ").append(c.reason) + "; 1 min not written (" +
+                                        historyFile().string() + ")\n")) << err.str();
+        c.clear();
+        app.reset();
+    }
+}
+
+// A run that holds no lock writes nothing until it gets one; one whose lock another instance
+// took (its file having been removed) never writes again, or their minutes would overlap.
+TEST_F(AppControllerTest, TheHistoryIsWrittenOnlyWhileTheLockHolds) {
+    const auto lockFile = dir / "Sapwell/sapwell.lock";
+    std::filesystem::create_directories(lockFile.parent_path());
+    std::filesystem::create_symlink(dir / "nowhere", lockFile);
+    InstanceLock lock, other;
+    std::string reason;
+    ASSERT_EQ(lock.acquire(lockFile, reason), InstanceLock::Result::unavailable);
+    std::ostringstream err;
+    app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15, &lock, &err});
+    app->launch();
+    for (int i = 0; i < 5; ++i) tick(100);
+    EXPECT_EQ(std::pair(firstMenuLine(), linesWritten()), std::pair(std::string("History not saved: cannot lock it"), 0));
+    std::filesystem::remove(lockFile);
+    for (int i = 0; i < 4; ++i) tick(100);
+    EXPECT_EQ(std::pair(firstMenuLine().substr(0, 3), linesWritten()), std::pair(std::string("Now"), 2));
+    std::filesystem::remove(lockFile);
+    ASSERT_EQ(other.acquire(lockFile, reason), InstanceLock::Result::acquired);
+    for (int i = 0; i < 8; ++i) tick(100);
+    EXPECT_EQ(std::pair(firstMenuLine(), linesWritten()), std::pair(std::string("History not saved: another Sapwell writes it"), 2));
+    EXPECT_TRUE(app->terminate());
+    EXPECT_EQ(linesWritten(), 2);
+    EXPECT_EQ(err.str(), std::string("Sapwell: History saved again\nSapwell: History not saved: another Sapwell writes it (") +
+                             historyFile().string() + ")\nSapwell: History not saved: another Sapwell writes it; 3 min not written (" +
+                             historyFile().string() + ")\n");
 }
 
 }  // namespace

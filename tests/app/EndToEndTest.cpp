@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <charconv>
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <ranges>
@@ -92,6 +94,44 @@ TEST(EndToEnd, SignalsFlushTheLastMinuteAndTheLockRefusesASecondInstanceMeanwhil
         EXPECT_EQ(run.wait(), 0) << "signal " << signo << ": " << run.err();
         EXPECT_GE(cpuLines(dir), 1) << "signal " << signo;
     }
+}
+
+// A pipe or a folder where the history goes: the program neither hangs nor writes elsewhere, the
+// view says why the history is not saved, and a stop ends it at once, failing, with what was lost.
+TEST(EndToEnd, AHistoryFileInTheWayIsShownAndTheEndFails) {
+    for (const bool pipe : {true, false}) {
+        TempDir dir;
+        const auto file = dir / "data/Sapwell/history.tsv";
+        std::filesystem::create_directories(pipe ? file.parent_path() : file);
+        ASSERT_TRUE(!pipe || mkfifo(file.c_str(), 0600) == 0);
+        ChildProcess run({SAPWELL_BINARY, "--terminal"}, baseEnv(dir));
+        ASSERT_TRUE(eventually([&] { return count(run.out(), block) >= 2; })) << run.err();
+        EXPECT_NE(run.out().find("\nHistory not saved: not a regular file\n\nNow \u2014 "), std::string::npos) << run.out();
+        const auto stopped = std::chrono::steady_clock::now();
+        run.signal(SIGTERM);
+        EXPECT_EQ(run.wait(), 1) << pipe;
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2)) << pipe;
+        EXPECT_TRUE(run.err().ends_with(std::string("Sapwell: History not saved: not a regular file; 1 min not written (") +
+                                        file.string() + ")\n")) << run.err();
+    }
+}
+
+// The lock's file removed while an instance runs, alone or with its folder: the instance takes it
+// again at its next tick, so a second start is still refused rather than writing the same file.
+TEST(EndToEnd, ARemovedLockIsTakenAgainAndAnotherStartStillRefused) {
+    TempDir dir;
+    const auto lock = dir / "data/Sapwell/sapwell.lock";
+    ChildProcess run({SAPWELL_BINARY, "--terminal"}, baseEnv(dir));
+    ASSERT_TRUE(eventually([&] { return count(run.out(), block) >= 1; })) << run.err();
+    for (const auto& removed : {lock, lock.parent_path()}) {
+        std::filesystem::remove_all(removed);
+        ASSERT_TRUE(eventually([&] { return std::filesystem::exists(lock); })) << removed;
+        ChildProcess second({SAPWELL_BINARY, "--terminal"}, baseEnv(dir));
+        EXPECT_EQ(second.wait(), 1) << removed;
+    }
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.wait(), 0) << run.err();
+    EXPECT_GE(cpuLines(dir), 1);
 }
 
 // A power supply tree after UPower's own test scenarios, read by the real program: two 60 Wh

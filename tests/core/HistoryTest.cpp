@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <clocale>
+#include <fstream>
+#include <functional>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -14,6 +17,8 @@
 #include "Chart.hpp"
 #include "Decimal.hpp"
 #include "Fakes.hpp"
+#include "FileBytes.hpp"
+#include "ForeignFile.hpp"
 #include "Numbered.hpp"
 #include "TempDir.hpp"
 
@@ -279,10 +284,62 @@ TEST_F(FileFixture, FlushCreatesAppendsAndRecoversFromAnUnwritableRemovedOrFullF
     // A full disk: writes stop a few bytes past the end. The append cut short is taken back and
     // retried whole.
     addMinute(h, T + 240, "n", 1);
-    onFullDisk(first.size() + 30, [&] { h.flush(T + 300); });
+    onFullDisk(first.size() + 30, [&] { EXPECT_EQ(h.flush(T + 300), FileFault::diskFull); });
     EXPECT_EQ(std::pair(h.unwritten(), contents()), std::pair(std::size_t{1}, first));  // no partial line left behind
     h.flush(T + 300);
     EXPECT_EQ(contents(), first + line(T + 240, "1.0\tn=1\t-"));
+}
+
+// Minutes go only into a regular file of the user's own, directly or through a link; a link to
+// nowhere never makes its target. Whatever is in the way is named, and the minutes wait for it to go.
+TEST_F(FileFixture, FlushWritesOnlyIntoARegularFileOfTheUsersOwn) {
+    const fs::path foreign = testing::foreignFile(dir), elsewhere = dir / "elsewhere.tsv", own = dir / "own.tsv";
+    const std::string foreignBefore = testing::TempDir::read(foreign);
+    const struct { const char* label; std::function<void()> plant; FileFault fault; } cases[] = {
+        {"Folder", [&] { fs::create_directory(file); }, FileFault::notRegular},
+        {"Pipe", [&] { mkfifo(file.c_str(), 0600); }, FileFault::notRegular},
+        {"LinkToNowhere", [&] { fs::create_symlink(elsewhere, file); }, FileFault::notRegular},
+        {"LinkToAnotherUsersFile", [&] { fs::create_symlink(foreign, file); }, FileFault::notOwned},
+        {"AnotherUsersFile", [&] { writeFile("theirs\n"), chown(file.c_str(), 65534, 65534); },
+         geteuid() == 0 ? FileFault::notOwned : FileFault::none},
+        {"LinkToOwnFile", [&] { dir.write("own.tsv", "x\n"), fs::create_symlink(own, file); }, FileFault::none},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(file.parent_path());
+        History h(Metric::energy, T, file);
+        c.plant();
+        addMinute(h, T, "a", 1);
+        EXPECT_EQ(h.flush(T + 60), c.fault) << c.label;
+        EXPECT_EQ(h.unwritten(), c.fault == FileFault::none ? 0u : 1u) << c.label;
+        EXPECT_FALSE(fs::exists(elsewhere)) << c.label;
+        EXPECT_EQ(testing::TempDir::read(foreign), foreignBefore) << c.label;
+        if (c.fault == FileFault::none) continue;
+        fs::remove(file);  // out of the way: the minute waited
+        addMinute(h, T + 60, "b", 2);
+        EXPECT_EQ(h.flush(T + 120), FileFault::none) << c.label;
+        EXPECT_EQ(contents(), line(T, "1.0\ta=1\t-") + line(T + 60, "1.0\tb=2\t-")) << c.label;
+    }
+    EXPECT_EQ(testing::TempDir::read(own), "x\n" + line(T, "1.0\ta=1\t-"));  // through the link
+}
+
+// Compacting rewrites the file from what was read: never a file read only in part (over the
+// size limit, where only its end is read), and never a link, which a copy would replace.
+TEST_F(FileFixture, CompactionLeavesAFileOverTheLimitAndALinkAsTheyAre) {
+    const std::string dead = line(T - eightDays - 60, "1.0\told=1\t-"), live = line(T, "1.0\tnew=1\t-");
+    writeFile(dead + dead + dead + live);
+    fs::rename(file, dir / "own.tsv");
+    fs::create_symlink(dir / "own.tsv", file);
+    EXPECT_EQ(History(Metric::energy, T, file).depthMinutes(), 1);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(testing::TempDir::read(dir / "own.tsv"), dead + dead + dead + live);
+    // Expired minutes, then a hole past the limit, then more of them and one within retention.
+    fs::remove(file);
+    writeFile(dead);
+    fs::resize_file(file, FileBytes::defaultLimit);
+    { std::ofstream(file, std::ios::app) << "\n" << dead << dead << live; }
+    const auto size = fs::file_size(file);
+    History big(Metric::energy, T, file);
+    EXPECT_EQ(std::tuple(big.depthMinutes(), big.readWhole(), fs::file_size(file)), std::tuple(1, false, size));
 }
 
 TEST_F(FileFixture, LoadSkipsBadLinesAndATornTailThatTheNextFlushCutsOff) {
