@@ -84,6 +84,12 @@ public:
         entries_.push_back(std::move(e));
     }
 
+    // Moves the entries added since `size()` was `from` into the submenu of the one before.
+    void nestFrom(std::size_t from) {
+        for (std::size_t i = from; i < entries_.size(); ++i) entries_[i].nested = true;
+    }
+    std::size_t size() const { return entries_.size(); }
+
     MenuEntries take() { return std::move(entries_); }
 
 private:
@@ -226,6 +232,8 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
         const std::string label = str(t(lang, listed.label));
         const std::string active =
             str(dot) + str(t(lang, S::activeFor)) + " " + duration(w.awakeS, lang);
+        // Each window's rows open from its header, so the whole menu fits a laptop's screen.
+        const std::size_t rows = menu.size() + 1;
         if (const auto share = shareOf(listed.minutes)) {
             menu.addHeader(label + str(dash) + rate(share->drainMJ, share->seconds, drain) +
                                str(dot) + total(share->drainMJ, drain) + active,
@@ -239,6 +247,7 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
             menu.addHeader(label + str(dash) + str(t(lang, S::noDataYet)),
                            MenuEntry::Style::header);
         }
+        menu.nestFrom(rows);
     }
 
     menu.addSeparator();

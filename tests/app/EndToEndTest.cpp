@@ -126,8 +126,9 @@ TEST(EndToEnd, OnBatteryTheMenuAndFigureShareOutTheMeasuredDrain) {
     EXPECT_TRUE(out.starts_with("Now \u2014 ") && out.find("%/h\n     about ") != out.npos &&
                 out.find(" left at this rate\n     1. Firefox \u2014 ") != out.npos) << out;
     EXPECT_NE(out.find("\n24 hours \u2014 5.9%/h \u00B7 3.9% of battery \u00B7 active 40 min\n"
-                       "     1. Firefox \u2014 2.6%/h \u00B7 44%\n     2. Idle and screen \u2014 2.0%/h \u00B7 34%\n"
-                       "     3. bash \u2014 1.3%/h \u00B7 22%\n\nEstimate: "), out.npos) << out;
+                       "         1. Firefox \u2014 2.6%/h \u00B7 44%\n"
+                       "         2. Idle and screen \u2014 2.0%/h \u00B7 34%\n"
+                       "         3. bash \u2014 1.3%/h \u00B7 22%\n\nEstimate: "), out.npos) << out;
     EXPECT_NE(out.find("\nOn battery 40 min: 10% used\nCollected: 40 min\n"), out.npos) << out;
 
     ChildProcess run({SAPWELL_BINARY, "--terminal"}, env);  // the same figures at its first tick

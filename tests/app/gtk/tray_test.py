@@ -143,11 +143,11 @@ class Desktop(unittest.TestCase):
     def prop(self, name):
         return d.get_property(self.bus_name, self.path, ITEM, name)
 
-    def layout(self, about_to_show=False):
+    def layout(self, about_to_show=False, tree=False):
         if about_to_show:
             d.call(self.bus_name, self.menu_path, MENU, "AboutToShow", (0,), "(i)")
-        return d.layout_entries(
-            d.call(self.bus_name, self.menu_path, MENU, "GetLayout", (0, -1, []), "(iias)"))
+        layout = d.call(self.bus_name, self.menu_path, MENU, "GetLayout", (0, -1, []), "(iias)")
+        return d.layout_tree(layout) if tree else d.layout_entries(layout)
 
     def entry(self, text):
         return next(i for i, t, _ in self.layout() if t == text)
@@ -170,11 +170,15 @@ class MenuAndLabel(Desktop):
         self.item(watcher)
 
         expected = self.print_menu()
+        tree = self.layout(tree=True)
         entries = self.layout()
         label = self.prop("XAyatanaLabel")
         self.assertEqual(expected[0], "Now \u2014 " + label)
         self.assertEqual(label, "40% CPU")
         self.assertEqual([t for _, t, _ in entries[:-2]], expected)
+        # "Now" keeps its rows in the top level; each window opens its rows from its header.
+        self.assertEqual([t for _, t, _, inner in tree if inner],
+                         [t for t in expected if t.startswith(("15 ", "30 ", "1 ", "24 "))])
         self.assertEqual([(t, s) for _, t, s in entries[-2:]],
                          [("Open Chart\u2026", [["Control", "g"]]), ("Quit", [["Control", "q"]])])
         self.assertEqual((self.prop("Title"), self.prop("IconName")), ("Sapwell", "sapwell"))
@@ -185,12 +189,19 @@ class MenuAndLabel(Desktop):
         while minute_now() == m:
             d.pump(0.5)
         d.pump(10)
-        after = self.layout(about_to_show=True)
+        after_tree = self.layout(about_to_show=True, tree=True)
+        after = self.layout()
         self.assertEqual(self.stop(signal.SIGTERM), 0)
-        # The menu changed in place: where a line keeps its kind, the host keeps its item.
-        same_kind = [(a[0], b[0]) for a, b in zip(entries, after) if (a[1] == "") == (b[1] == "")]
-        self.assertGreater(len(same_kind), len(entries) // 2)
-        self.assertEqual([a for a, _ in same_kind], [b for _, b in same_kind])
+        # The menu changed in place: where a line keeps its kind, in the top level and in each
+        # submenu, the host keeps its item.
+        def same_kind(a, b):
+            for x, y in zip(a, b):
+                if (x[1] == "") == (y[1] == ""):
+                    yield x[0], y[0]
+                    yield from same_kind(x[3], y[3])
+        kept = list(same_kind(tree, after_tree))
+        self.assertGreater(len(kept), len(entries) // 2)
+        self.assertEqual([a for a, _ in kept], [b for _, b in kept])
         self.assertNotEqual([t for _, t, _ in after], [t for _, t, _ in entries])
         # SIGTERM closed and wrote the minute in progress, so the stored history now holds
         # what the app showed; "Collected" counts that last minute once more.
