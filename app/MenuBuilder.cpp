@@ -220,6 +220,9 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
         menu.addHeader(
             str(t(lang, S::now)) + str(dash) + rate(present.grandTotal, present.awakeS, units),
             MenuEntry::Style::header);
+        // "194% CPU" reads as nonsense to anyone who expects a share of the whole machine.
+        if (units.metric == Metric::cpuTime)
+            menu.addHeader(str(indent) + str(t(lang, S::cpuPercentMeaning)), MenuEntry::Style::note);
         if (auto estimate = runtimeEstimate(present.grandTotal, present.awakeS, units)) {
             menu.addHeader(str(indent) + *estimate, MenuEntry::Style::note);
         }

@@ -214,6 +214,12 @@ constexpr std::array<Row, stringKeyCount> rows{{
     /* viewCPU */ Row{"CPU", "CPU", "CPU", "CPU"},
     /* viewBattery */ Row{"Battery", "Батарея", "Akku", "电池"},
     /* measure */ Row{"Measure", "Показатель", "Messgröße", "度量"},
+    /* cpuPercentMeaning */ Row{
+        "% of one core; 200% = 2 cores busy",
+        "% от одного ядра; 200% = 2 ядра заняты",
+        "% eines Kerns; 200% = 2 Kerne ausgelastet",
+        "单个核心的百分比；200% = 2 个核心满载",
+    },
 }};
 // clang-format on
 
@@ -225,7 +231,7 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::measure) + 1 == stringKeyCount, "every key has a row");
+static_assert(static_cast<std::size_t>(S::cpuPercentMeaning) + 1 == stringKeyCount, "every key has a row");
 
 // The table column of a language; a corrupt value reads as English rather than out of bounds.
 std::size_t column(Lang lang) {

@@ -157,8 +157,8 @@ TEST_F(AppControllerTest, MenuRefreshTimerAndRevealingOnlyKnownBundles) {
     tick(900);
     const MenuEntries menu = app->rebuildMenu();
     // Each platform names itself here (I18nTest holds the wording): the row says which is meant.
-    EXPECT_EQ(menu.at(2).tooltip, t(Lang::en, S::systemProcess));
-    app->perform(menu[1]), app->perform(menu[2]);  // only Mail has a bundle
+    EXPECT_EQ(menu.at(3).tooltip, t(Lang::en, S::systemProcess));  // after what "% CPU" means
+    app->perform(menu[2]), app->perform(menu[3]);  // only Mail has a bundle
     app->openChart();
     for (const auto* message : {"close", "/opt/Mail.app", "/etc/passwd", "/opt/Mail.app/../../etc"})
         app->receive(message);

@@ -45,7 +45,8 @@ TEST(EndToEnd, PrintMenuReadsTheHistoryAndWritesNothing) {
     ChildProcess run({SAPWELL_BINARY, "--print-menu"}, baseEnv(dir));
     ASSERT_EQ(run.wait(), 0) << run.err();
     const std::string out = run.out();  // the rows' layout is MenuBuilderTest's
-    EXPECT_TRUE(out.starts_with("Now \u2014 40% CPU\n     1. Firefox \u2014 30% CPU \u00B7 75%\n") &&
+    EXPECT_TRUE(out.starts_with("Now \u2014 40% CPU\n     % of one core; 200% = 2 cores busy\n"
+                                "     1. Firefox \u2014 30% CPU \u00B7 75%\n") &&
                 out.find("\n24 hours \u2014 2 CPU min \u00B7 active 4 min\n") != out.npos &&
                 out.ends_with("data\nCollected: 3 min\n\n")) << out;
     EXPECT_TRUE(TempDir::read(file) == content &&  // read only, and no lock taken

@@ -54,7 +54,7 @@ TEST(Menu, SevenApplicationsGiveFiveRowsWithSharesOfTheWholeCpuTime) {
                                 {"C", 10000}, {"E", 8000},  {"F", 7000}};
     const std::string text = menuText(menuOf(Units(Metric::cpuTime, Lang::en), {{600, 60, seven}}));
     EXPECT_EQ(text.substr(0, text.find("\n30 minutes")),
-              "Now \u2014 \u2014\n     no activity\n"
+              "Now \u2014 \u2014\n     % of one core; 200% = 2 cores busy\n     no activity\n"
               "\n15 minutes \u2014 2 CPU min \u00B7 active 1 min\n" +
                   nested("     1. A \u2014 67% CPU \u00B7 40%\n     2. B \u2014 33% CPU \u00B7 20%\n"
                          "     3. C \u2014 17% CPU \u00B7 10%\n     4. D \u2014 17% CPU \u00B7 10%\n"
@@ -80,7 +80,7 @@ TEST(Menu, EnergyWithoutBatteryInWattsAndJoules) {
 
 // Kinds in order, a nested entry in capitals: "Now" with its lines, then each window's header
 // with its own lines in its submenu (none without data), then the notes and commands.
-TEST(Menu, EachWindowOpensItsLinesFromItsHeader) {
+TEST(Menu, EachWindowOpensItsLinesFromItsHeaderAndOnlyCpuSaysWhatItsPercentMeans) {
     const auto shape = [](const MenuEntries& menu) {
         std::string out;
         for (const auto& e : menu) {
@@ -92,11 +92,14 @@ TEST(Menu, EachWindowOpensItsLinesFromItsHeader) {
     const Minutes quiet = {{1200, 30, {}}};  // 20 minutes ago, awake but nothing ran
     const Minutes busy = {{120, 60, {{"A", 600}, {"B", 300}}}};
     const std::tuple<Metric, Minutes, std::string> cases[] = {
-        {Metric::cpuTime, quiet, "he-h-hE-hE-hE-nn-cc"},
+        {Metric::cpuTime, quiet, "hne-h-hE-hE-hE-nn-cc"},
         {Metric::energy, quiet, "he-h-hE-hE-hE-nn-cc"},
-        {Metric::cpuTime, busy, "hrr-hRR-hRR-hRR-hRR-nn-cc"}};
-    for (const auto& [metric, minutes, expected] : cases)
-        EXPECT_EQ(shape(menuOf(Units(metric, Lang::en), minutes)), expected);
+        {Metric::cpuTime, busy, "hnrr-hRR-hRR-hRR-hRR-nn-cc"}};
+    for (const auto& [metric, minutes, expected] : cases) {
+        const MenuEntries menu = menuOf(Units(metric, Lang::en), minutes);
+        EXPECT_EQ(shape(menu), expected);
+        EXPECT_EQ(menu[1].text == "     % of one core; 200% = 2 cores busy", metric == Metric::cpuTime);
+    }
 }
 
 TEST(Menu, LongNameIsCutForDisplayButLooksUpItsBundleInFull) {
@@ -104,9 +107,9 @@ TEST(Menu, LongNameIsCutForDisplayButLooksUpItsBundleInFull) {
     const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en),  // equal: by full name
                                     {{60, 60, {{name, 6000}, {name.substr(0, 27), 6000}}}},
                                     {{name, "/opt/Long Name.app"}});
-    EXPECT_EQ(menu[1].text, "     1. ABCDEFGHIJKLMNOPQRSTUVWXYZa \u2014 10% CPU \u00B7 50%");
-    EXPECT_EQ(menu[2].text, "     2. ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026 \u2014 10% CPU \u00B7 50%");
-    EXPECT_EQ(menu[2].tooltip, name + "\n/opt/Long Name.app\nClick to show in the file manager");
+    EXPECT_EQ(menu[2].text, "     1. ABCDEFGHIJKLMNOPQRSTUVWXYZa \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[3].text, "     2. ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026 \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[3].tooltip, name + "\n/opt/Long Name.app\nClick to show in the file manager");
 }
 
 // ---- the battery's measured drain --------------------------------------------------------------

@@ -179,6 +179,7 @@ class MenuAndLabel(Desktop):
         # "Now" keeps its rows in the top level; each window opens its rows from its header.
         self.assertEqual([t for _, t, _, inner in tree if inner],
                          [t for t in expected if t.startswith(("15 ", "30 ", "1 ", "24 "))])
+        self.assertIn("     % of one core; 200% = 2 cores busy", [t for _, t, _, _ in tree])
         self.assertEqual([(t, s) for _, t, s in entries[-2:]],
                          [("Open Chart\u2026", [["Control", "g"]]), ("Quit", [["Control", "q"]])])
         self.assertEqual((self.prop("Title"), self.prop("IconName")), ("Sapwell", "sapwell"))
