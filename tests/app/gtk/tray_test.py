@@ -193,6 +193,13 @@ class MenuAndLabel(Desktop):
         while minute_now() == m:
             d.pump(0.5)
         d.pump(10)
+        # Read right after a tick (the menu changes at most ticks), so that no tick comes
+        # between this reading and the stop on a slow machine.
+        seen = self.layout()
+        try:
+            d.wait_for(lambda: self.layout() != seen, timeout=10, what="a tick")
+        except AssertionError:
+            pass  # ticks change nothing shown: one in between would not either
         after_tree, after = self.layout(about_to_show=True, with_tree=True)
         self.assertEqual(self.stop(signal.SIGTERM), 0)
         # The menu changed in place: where a line keeps its kind, in the top level and in each
