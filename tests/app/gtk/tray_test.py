@@ -230,12 +230,17 @@ class MenuAndLabel(Desktop):
         start = time.monotonic()
         self.start()
         self.item(watcher)
+        empty, _ = self.layout(with_tree=True)
         label = d.wait_for(lambda: (lambda s: s != "\u2026" and s)(self.prop("XAyatanaLabel")),
                            timeout=30, what="a figure")
         took = time.monotonic() - start
         print("first figure %r %.2f s after start" % (label, took))
         self.assertLess(took, 4)  # 2 s, the start-up and a loaded machine's slack
-        self.assertEqual(self.layout()[0][1], "Now \u2014 " + label)
+        # The windows had no data, so no submenus; now each has its rows in one, made in place.
+        tree, _ = self.layout(with_tree=True)
+        self.assertEqual((tree[0][0], tree[0][1]), (empty[0][0], "Now \u2014 " + label))
+        self.assertEqual([len(inner) > 0 for _, t, _, inner in empty + tree
+                          if t.startswith(("15 minutes", "24 hours"))], [False] * 2 + [True] * 2)
         self.assertEqual(self.stop(signal.SIGTERM), 0)
 
 
