@@ -70,6 +70,16 @@ void AppController::launch() {
     shell_.setTooltip(tooltip());
     tick();
     const double interval = options_.sampleInterval;
+    sampleTimer_ = shell_.scheduleRepeating(std::min(secondPassAfterS, interval), 0.0,
+                                            [this] { secondPass(); });
+}
+
+void AppController::secondPass() {
+    // The shell's timers repeat: the one that brought this pass ends here, and the sampling
+    // interval counts from this pass.
+    shell_.cancelTimer(*sampleTimer_);
+    tick();
+    const double interval = options_.sampleInterval;
     sampleTimer_ = shell_.scheduleRepeating(interval, std::min(timerTolerance, interval / 3.0),
                                             [this] { tick(); });
 }

@@ -84,6 +84,12 @@ public:
         entries_.push_back(std::move(e));
     }
 
+    // Moves the entries added since `size()` was `from` into the submenu of the one before.
+    void nestFrom(std::size_t from) {
+        for (std::size_t i = from; i < entries_.size(); ++i) entries_[i].nested = true;
+    }
+    std::size_t size() const { return entries_.size(); }
+
     MenuEntries take() { return std::move(entries_); }
 
 private:
@@ -214,6 +220,9 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
         menu.addHeader(
             str(t(lang, S::now)) + str(dash) + rate(present.grandTotal, present.awakeS, units),
             MenuEntry::Style::header);
+        // "194% CPU" reads as nonsense to anyone who expects a share of the whole machine.
+        if (units.metric == Metric::cpuTime)
+            menu.addHeader(str(indent) + str(t(lang, S::cpuPercentMeaning)), MenuEntry::Style::note);
         if (auto estimate = runtimeEstimate(present.grandTotal, present.awakeS, units)) {
             menu.addHeader(str(indent) + *estimate, MenuEntry::Style::note);
         }
@@ -226,6 +235,8 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
         const std::string label = str(t(lang, listed.label));
         const std::string active =
             str(dot) + str(t(lang, S::activeFor)) + " " + duration(w.awakeS, lang);
+        // Each window's rows open from its header, so the whole menu fits a laptop's screen.
+        const std::size_t rows = menu.size() + 1;
         if (const auto share = shareOf(listed.minutes)) {
             menu.addHeader(label + str(dash) + rate(share->drainMJ, share->seconds, drain) +
                                str(dot) + total(share->drainMJ, drain) + active,
@@ -239,6 +250,7 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
             menu.addHeader(label + str(dash) + str(t(lang, S::noDataYet)),
                            MenuEntry::Style::header);
         }
+        menu.nestFrom(rows);
     }
 
     menu.addSeparator();

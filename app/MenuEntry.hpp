@@ -21,6 +21,9 @@ struct MenuEntry {
     std::optional<std::string> bundlePath;  // what revealApp shows; set only with that action
     std::string tooltip;
     std::string keyEquivalent;  // with the platform's command modifier
+    // In the submenu of the nearest entry before it that is not nested (a window's rows under
+    // its header), so a long menu stays short; a shell without submenus shows it in place.
+    bool nested = false;
 
     bool operator==(const MenuEntry&) const = default;
 };

@@ -259,6 +259,12 @@ constexpr std::array<Row, stringKeyCount> rows{{
     },
     /* faultNotLocked */ Row{"cannot lock it", "не удаётся заблокировать", "keine Sperre möglich", "无法加锁"},
     /* faultNoFolder */ Row{"no data folder", "нет папки данных", "kein Datenordner", "没有数据文件夹"},
+    /* cpuPercentMeaning */ Row{
+        "% of one core; 200% = 2 cores busy",
+        "% от одного ядра; 200% = 2 ядра заняты",
+        "% eines Kerns; 200% = 2 Kerne ausgelastet",
+        "单个核心的百分比；200% = 2 个核心满载",
+    },
 }};
 // clang-format on
 
@@ -270,7 +276,7 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::faultNoFolder) + 1 == stringKeyCount, "every key has a row");
+static_assert(static_cast<std::size_t>(S::cpuPercentMeaning) + 1 == stringKeyCount, "every key has a row");
 
 // The table column of a language; a corrupt value reads as English rather than out of bounds.
 std::size_t column(Lang lang) {

@@ -47,10 +47,10 @@ enum class S : std::uint8_t {
     idleAndScreen, drainShared, runtimeMeasured, onBatteryFor, lastSleep, viewCPU, viewBattery,
     measure, scrollKeys, historyNotSaved, historySavedAgain, historyTooLarge, minutesNotSaved,
     faultNotRegular, faultNotOwned, faultDiskFull, faultReadOnly, faultDenied, faultFailed,
-    faultOtherInstance, faultNotLocked, faultNoFolder,
+    faultOtherInstance, faultNotLocked, faultNoFolder, cpuPercentMeaning,
 };
 
-inline constexpr std::size_t stringKeyCount = 102;
+inline constexpr std::size_t stringKeyCount = 103;
 
 // Every key in declaration order.
 const std::array<S, stringKeyCount>& allKeys();

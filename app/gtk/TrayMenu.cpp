@@ -7,8 +7,6 @@ namespace sapwell {
 
 namespace {
 
-constexpr const char* indexKey = "sapwell-index";
-
 std::string escaped(const std::string& text) {
     const std::unique_ptr<gchar, decltype(&g_free)> e(g_markup_escape_text(text.c_str(), -1),
                                                       g_free);
@@ -50,29 +48,58 @@ TrayMenu::~TrayMenu() {
 }
 
 void TrayMenu::present(const MenuEntries& entries) {
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const MenuEntry& e = entries[i];
-        if (i < items_.size() && isSeparator(items_[i].entry) == isSeparator(e)) {
-            update(items_[i], e);
+    std::vector<Node> nodes;
+    for (const MenuEntry& e : entries) {
+        // A nested entry with nothing before it to open from stays in the top level.
+        if (e.nested && !nodes.empty()) {
+            nodes.back().children.push_back(&e);
+        } else {
+            nodes.push_back({&e, {}});
+        }
+    }
+    present(GTK_MENU_SHELL(menu_), items_, nodes);
+}
+
+void TrayMenu::present(GtkMenuShell* shell, std::vector<Item>& items,
+                       const std::vector<Node>& nodes) {
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const MenuEntry& e = *nodes[i].entry;
+        if (i < items.size() && isSeparator(items[i].entry) == isSeparator(e)) {
+            update(items[i], e);
+        } else {
+            Item item{makeItem(e), e, nullptr, {}};
+            if (i < items.size()) {
+                gtk_widget_destroy(items[i].widget);  // with its submenu
+                items[i] = std::move(item);
+            } else {
+                items.push_back(std::move(item));
+            }
+            gtk_menu_shell_insert(shell, items[i].widget, static_cast<gint>(i));
+            gtk_widget_show(items[i].widget);
+        }
+        Item& item = items[i];
+        const auto& children = nodes[i].children;
+        if (children.empty() || isSeparator(e)) {
+            if (item.submenu) gtk_widget_destroy(item.submenu);  // detaches it from the item
+            item.submenu = nullptr;
+            item.children.clear();
             continue;
         }
-        Item item{makeItem(e, i), e};
-        if (i < items_.size()) {
-            gtk_widget_destroy(items_[i].widget);
-            items_[i] = item;
-        } else {
-            items_.push_back(item);
+        if (!item.submenu) {
+            item.submenu = gtk_menu_new();
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(item.widget), item.submenu);
         }
-        gtk_menu_shell_insert(GTK_MENU_SHELL(menu_), item.widget, static_cast<gint>(i));
-        gtk_widget_show(item.widget);
+        std::vector<Node> inner;
+        for (const MenuEntry* child : children) inner.push_back({child, {}});
+        present(GTK_MENU_SHELL(item.submenu), item.children, inner);
     }
-    while (items_.size() > entries.size()) {
-        gtk_widget_destroy(items_.back().widget);
-        items_.pop_back();
+    while (items.size() > nodes.size()) {
+        gtk_widget_destroy(items.back().widget);
+        items.pop_back();
     }
 }
 
-GtkWidget* TrayMenu::makeItem(const MenuEntry& entry, std::size_t index) {
+GtkWidget* TrayMenu::makeItem(const MenuEntry& entry) {
     if (isSeparator(entry)) return gtk_separator_menu_item_new();
     // An accel label shows the key of "Open Chart…" and "Quit" beside their text.
     GtkWidget* item = gtk_menu_item_new();
@@ -82,9 +109,8 @@ GtkWidget* TrayMenu::makeItem(const MenuEntry& entry, std::size_t index) {
     gtk_container_add(GTK_CONTAINER(item), label);
     gtk_accel_label_set_accel_widget(GTK_ACCEL_LABEL(label), item);
     gtk_widget_show(label);
-    g_object_set_data(G_OBJECT(item), indexKey, GSIZE_TO_POINTER(index));
     g_signal_connect(item, "activate", G_CALLBACK(onActivate), this);
-    Item fresh{item, MenuEntry{}};
+    Item fresh{item, MenuEntry{}, nullptr, {}};
     fresh.entry.kind = MenuEntry::Kind::note;  // differs from any real entry: everything is set
     update(fresh, entry);
     return item;
@@ -118,12 +144,21 @@ void TrayMenu::update(Item& item, const MenuEntry& entry) {
     item.entry = entry;
 }
 
+const TrayMenu::Item* TrayMenu::find(const std::vector<Item>& items,
+                                     const GtkWidget* widget) const {
+    for (const Item& item : items) {
+        if (item.widget == widget) return &item;
+        if (const Item* inner = find(item.children, widget)) return inner;
+    }
+    return nullptr;
+}
+
 void TrayMenu::onActivate(GtkMenuItem* widget, gpointer self) {
     auto* menu = static_cast<TrayMenu*>(self);
-    const auto index = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(widget), indexKey));
-    if (index >= menu->items_.size() || menu->items_[index].widget != GTK_WIDGET(widget)) return;
+    const Item* item = menu->find(menu->items_, GTK_WIDGET(widget));
+    if (!item) return;
     // A copy: the action may present a new menu and replace this item's entry.
-    const MenuEntry entry = menu->items_[index].entry;
+    const MenuEntry entry = item->entry;
     menu->choose_(entry);
 }
 

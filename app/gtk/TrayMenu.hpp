@@ -9,8 +9,9 @@
 
 namespace sapwell {
 
-// The status menu as a GtkMenu for the indicator to export. A new list of entries updates the
-// existing items where it can (same position, same kind), so a menu that a host shows open
+// The status menu as a GtkMenu for the indicator to export; nested entries go into a submenu of
+// the entry before them. A new list of entries updates the existing items where it can (same
+// position, same kind, in the top level and in each submenu), so a menu that a host shows open
 // changes in place instead of closing.
 class TrayMenu {
 public:
@@ -28,10 +29,20 @@ private:
     struct Item {
         GtkWidget* widget = nullptr;
         MenuEntry entry;
+        GtkWidget* submenu = nullptr;  // owned by the item's widget
+        std::vector<Item> children;    // the items of that submenu
+    };
+    // An entry with the nested ones that follow it.
+    struct Node {
+        const MenuEntry* entry;
+        std::vector<const MenuEntry*> children;
     };
 
-    GtkWidget* makeItem(const MenuEntry& entry, std::size_t index);
+    void present(GtkMenuShell* shell, std::vector<Item>& items,
+                 const std::vector<Node>& nodes);
+    GtkWidget* makeItem(const MenuEntry& entry);
     void update(Item& item, const MenuEntry& entry);
+    const Item* find(const std::vector<Item>& items, const GtkWidget* widget) const;
     static void onActivate(GtkMenuItem* widget, gpointer self);
 
     Choose choose_;

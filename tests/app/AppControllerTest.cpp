@@ -35,8 +35,8 @@ struct AppControllerTest : ::testing::Test {
         procs.add(20, {std::nullopt, 0, "/opt/tools/kworker", "kworker"});
         battery.reading = onBattery(80);
     }
-    void start() {
-        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}});
+    void start(double interval = Sampler::defaultInterval) {
+        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, interval});
         app->launch();
     }
     void tick(std::uint64_t ms, double seconds = 15) {  // Mail's CPU in `seconds`, then a tick
@@ -81,6 +81,28 @@ TEST_F(AppControllerTest, OnlyTheSecondTickCountsSleepAddsNothingTerminationSurv
     battery.reading = {};
     tick(10);
     EXPECT_FALSE(app->units().chargeState.has_value());
+}
+
+// The first pass sets baselines only, so the second comes 2 s later (at most one interval) and
+// counts those seconds in full; the sampling interval follows from there.
+TEST_F(AppControllerTest, SecondPassTwoSecondsAfterTheFirstGivesTheFirstFigure) {
+    const std::tuple<double, double, std::string> cases[] = {
+        {15, 2, "15% CPU"}, {3, 2, "15% CPU"}, {1, 1, "30% CPU"},
+        {0.25, 0.25, "\u2026"}};  // too little awake time for a rate
+    for (const auto& [interval, first, figure] : cases) {
+        shell = {};
+        start(interval);
+        EXPECT_EQ(shell.statusTexts.back(), "\u2026");
+        EXPECT_EQ(shell.intervals, (std::map<Shell::TimerId, double>{{1, first}})) << interval;
+        tick(300, first);
+        const Aggregate shown = app->history().window(wholeSeconds(clocks.wall), 5);
+        EXPECT_EQ(std::tuple(shell.statusTexts.back(), shown.awakeS, mailTotal()),
+                  std::tuple(figure, first, 300u)) << interval;
+        EXPECT_EQ(shell.intervals, (std::map<Shell::TimerId, double>{{2, interval}}));
+        tick(600, interval);
+        EXPECT_EQ(mailTotal(), 900u) << interval;
+        app.reset();
+    }
 }
 
 // A stop (Ctrl-Z, a debugger) of more than 60 s and two intervals adds nothing, like sleep.
@@ -147,8 +169,8 @@ TEST_F(AppControllerTest, MenuRefreshTimerAndRevealingOnlyKnownBundles) {
     tick(900);
     const MenuEntries menu = app->rebuildMenu();
     // Each platform names itself here (I18nTest holds the wording): the row says which is meant.
-    EXPECT_EQ(menu.at(2).tooltip, t(Lang::en, S::systemProcess));
-    app->perform(menu[1]), app->perform(menu[2]);  // only Mail has a bundle
+    EXPECT_EQ(menu.at(3).tooltip, t(Lang::en, S::systemProcess));  // after what "% CPU" means
+    app->perform(menu[2]), app->perform(menu[3]);  // only Mail has a bundle
     app->openChart();
     for (const auto* message : {"close", "/opt/Mail.app", "/etc/passwd", "/opt/Mail.app/../../etc"})
         app->receive(message);

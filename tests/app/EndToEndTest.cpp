@@ -47,7 +47,8 @@ TEST(EndToEnd, PrintMenuReadsTheHistoryAndWritesNothing) {
     ChildProcess run({SAPWELL_BINARY, "--print-menu"}, baseEnv(dir));
     ASSERT_EQ(run.wait(), 0) << run.err();
     const std::string out = run.out();  // the rows' layout is MenuBuilderTest's
-    EXPECT_TRUE(out.starts_with("Now \u2014 40% CPU\n     1. Firefox \u2014 30% CPU \u00B7 75%\n") &&
+    EXPECT_TRUE(out.starts_with("Now \u2014 40% CPU\n     % of one core; 200% = 2 cores busy\n"
+                                "     1. Firefox \u2014 30% CPU \u00B7 75%\n") &&
                 out.find("\n24 hours \u2014 2 CPU min \u00B7 active 4 min\n") != out.npos &&
                 out.ends_with("data\nCollected: 3 min\n\n")) << out;
     EXPECT_TRUE(TempDir::read(file) == content &&  // read only, and no lock taken
@@ -188,8 +189,9 @@ TEST(EndToEnd, OnBatteryTheMenuAndFigureShareOutTheMeasuredDrain) {
     EXPECT_TRUE(out.starts_with("Now \u2014 ") && out.find("%/h\n     about ") != out.npos &&
                 out.find(" left at this rate\n     1. Firefox \u2014 ") != out.npos) << out;
     EXPECT_NE(out.find("\n24 hours \u2014 5.9%/h \u00B7 3.9% of battery \u00B7 active 40 min\n"
-                       "     1. Firefox \u2014 2.6%/h \u00B7 44%\n     2. Idle and screen \u2014 2.0%/h \u00B7 34%\n"
-                       "     3. bash \u2014 1.3%/h \u00B7 22%\n\nEstimate: "), out.npos) << out;
+                       "         1. Firefox \u2014 2.6%/h \u00B7 44%\n"
+                       "         2. Idle and screen \u2014 2.0%/h \u00B7 34%\n"
+                       "         3. bash \u2014 1.3%/h \u00B7 22%\n\nEstimate: "), out.npos) << out;
     EXPECT_NE(out.find("\nOn battery 40 min: 10% used\nCollected: 40 min\n"), out.npos) << out;
 
     ChildProcess run({SAPWELL_BINARY, "--terminal"}, env);  // the same figures at its first tick

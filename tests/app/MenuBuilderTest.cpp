@@ -19,6 +19,14 @@ MenuEntries menuOf(const Units& units, const Minutes& minutes, const BundleMap& 
     return buildMenu(h, units, bundles, T);
 }
 
+// Lines as a submenu shows them in the text.
+std::string nested(const std::string& lines) {
+    std::string out;
+    for (std::size_t at = 0, end; (end = lines.find('\n', at)) != lines.npos; at = end + 1)
+        out += "    " + lines.substr(at, end + 1 - at);
+    return out;
+}
+
 std::string windows(const std::string& rest, const std::vector<std::string>& labels) {
     std::string out;
     for (const auto& label : labels) out += "\n" + label + " \u2014 " + rest;
@@ -46,11 +54,11 @@ TEST(Menu, SevenApplicationsGiveFiveRowsWithSharesOfTheWholeCpuTime) {
                                 {"C", 10000}, {"E", 8000},  {"F", 7000}};
     const std::string text = menuText(menuOf(Units(Metric::cpuTime, Lang::en), {{600, 60, seven}}));
     EXPECT_EQ(text.substr(0, text.find("\n30 minutes")),
-              "Now \u2014 \u2014\n     no activity\n\n15 minutes \u2014 2 CPU min \u00B7 active 1 "
-              "min\n"
-              "     1. A \u2014 67% CPU \u00B7 40%\n     2. B \u2014 33% CPU \u00B7 20%\n"
-              "     3. C \u2014 17% CPU \u00B7 10%\n     4. D \u2014 17% CPU \u00B7 10%\n"
-              "     5. E \u2014 13% CPU \u00B7 8%\n");
+              "Now \u2014 \u2014\n     % of one core; 200% = 2 cores busy\n     no activity\n"
+              "\n15 minutes \u2014 2 CPU min \u00B7 active 1 min\n" +
+                  nested("     1. A \u2014 67% CPU \u00B7 40%\n     2. B \u2014 33% CPU \u00B7 20%\n"
+                         "     3. C \u2014 17% CPU \u00B7 10%\n     4. D \u2014 17% CPU \u00B7 10%\n"
+                         "     5. E \u2014 13% CPU \u00B7 8%\n"));
     EXPECT_TRUE(text.ends_with("\n\nCPU time proxy: this computer does not expose per-app energy "
                                "data\nCollected: 1 min\n\n"));  // and no runtime estimate
 }
@@ -61,12 +69,37 @@ TEST(Menu, EnergyWithoutBatteryInWattsAndJoules) {
     EXPECT_EQ(menuText(menuOf(Units(Metric::energy, Lang::en), minutes)),
               "Now \u2014 1.50 W\n     1. Mail \u2014 1.00 W \u00B7 67%\n     2. Notes \u2014 500 "
               "mW \u00B7 33%\n" +
-                  windows("90 J \u00B7 active 1 min\n     1. Mail \u2014 667 mW \u00B7 67%\n"
-                          "     2. Notes \u2014 333 mW \u00B7 33%\n",
+                  windows("90 J \u00B7 active 1 min\n" +
+                              nested("     1. Mail \u2014 667 mW \u00B7 67%\n"
+                                     "     2. Notes \u2014 333 mW \u00B7 33%\n"),
                           {"15 minutes", "30 minutes", "1 hour"}) +
-                  "\n24 hours \u2014 1.0 Wh \u00B7 active 2 min\n"
-                  "     1. Mail \u2014 24.40 W \u00B7 99%\n     2. Notes \u2014 200 mW \u00B7 1%\n"
+                  "\n24 hours \u2014 1.0 Wh \u00B7 active 2 min\n" +
+                  nested("     1. Mail \u2014 24.40 W \u00B7 99%\n     2. Notes \u2014 200 mW \u00B7 1%\n") +
                   "\nno battery, metric: energy\nCollected: 3 min\n\n");
+}
+
+// Kinds in order, a nested entry in capitals: "Now" with its lines, then each window's header
+// with its own lines in its submenu (none without data), then the notes and commands.
+TEST(Menu, EachWindowOpensItsLinesFromItsHeaderAndOnlyCpuSaysWhatItsPercentMeans) {
+    const auto shape = [](const MenuEntries& menu) {
+        std::string out;
+        for (const auto& e : menu) {
+            const char c = "-hnrec"[static_cast<int>(e.kind)];
+            out += e.nested ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        return out;
+    };
+    const Minutes quiet = {{1200, 30, {}}};  // 20 minutes ago, awake but nothing ran
+    const Minutes busy = {{120, 60, {{"A", 600}, {"B", 300}}}};
+    const std::tuple<Metric, Minutes, std::string> cases[] = {
+        {Metric::cpuTime, quiet, "hne-h-hE-hE-hE-nn-cc"},
+        {Metric::energy, quiet, "he-h-hE-hE-hE-nn-cc"},
+        {Metric::cpuTime, busy, "hnrr-hRR-hRR-hRR-hRR-nn-cc"}};
+    for (const auto& [metric, minutes, expected] : cases) {
+        const MenuEntries menu = menuOf(Units(metric, Lang::en), minutes);
+        EXPECT_EQ(shape(menu), expected);
+        EXPECT_EQ(menu[1].text == "     % of one core; 200% = 2 cores busy", metric == Metric::cpuTime);
+    }
 }
 
 TEST(Menu, LongNameIsCutForDisplayButLooksUpItsBundleInFull) {
@@ -74,9 +107,9 @@ TEST(Menu, LongNameIsCutForDisplayButLooksUpItsBundleInFull) {
     const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en),  // equal: by full name
                                     {{60, 60, {{name, 6000}, {name.substr(0, 27), 6000}}}},
                                     {{name, "/opt/Long Name.app"}});
-    EXPECT_EQ(menu[1].text, "     1. ABCDEFGHIJKLMNOPQRSTUVWXYZa \u2014 10% CPU \u00B7 50%");
-    EXPECT_EQ(menu[2].text, "     2. ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026 \u2014 10% CPU \u00B7 50%");
-    EXPECT_EQ(menu[2].tooltip, name + "\n/opt/Long Name.app\nClick to show in the file manager");
+    EXPECT_EQ(menu[2].text, "     1. ABCDEFGHIJKLMNOPQRSTUVWXYZa \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[3].text, "     2. ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026 \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[3].tooltip, name + "\n/opt/Long Name.app\nClick to show in the file manager");
 }
 
 // ---- the battery's measured drain --------------------------------------------------------------
@@ -140,8 +173,8 @@ TEST(BatteryMenu, WindowsWithDrainSpeakBatteryWithTheIdleShareRankedAmongTheAppl
                              "     3. bash \u2014 1.3%/h \u00B7 13%\n";  // 100 within rounding
     EXPECT_EQ(textOf(recent(), cpuUnits()),
               "Now \u2014 10%/h\n     about 5 h 00 min left at this rate\n" + rows +
-                  windows("10%/h \u00B7 0.3% of battery \u00B7 active 2 min\n" + rows, {"15 minutes", "30 minutes", "1 hour"}) +
-                  "\n24 hours \u2014 10%/h \u00B7 0.3% of battery \u00B7 active 3 min\n" + rows +
+                  windows("10%/h \u00B7 0.3% of battery \u00B7 active 2 min\n" + nested(rows), {"15 minutes", "30 minutes", "1 hour"}) +
+                  "\n24 hours \u2014 10%/h \u00B7 0.3% of battery \u00B7 active 3 min\n" + nested(rows) +
                   "\nEstimate: the battery's measured drain, shared out by each app's CPU time\n"
                   "On battery 3 h 00 min: 10% used\nCollected: 43 min\n\n");
     const std::string de = textOf(recent(), cpuUnits(discharging, Lang::de));

@@ -179,18 +179,38 @@ def screenshot(name, crop=None):
     return target
 
 
+# What --print-menu puts before each line of a submenu.
+SUBMENU_INDENT = "    "
+
+
+def layout_tree(layout):
+    """The exported menu as [(id, text, shortcut, children)] per level; separators have the
+    text "", items without a submenu no children."""
+    def level(node):
+        out = []
+        for item_id, props, children in node[2]:
+            if props.get("type") == "separator":
+                out.append((item_id, "", None, []))
+                continue
+            # DBusMenu labels double a literal underscore (a single one marks an access key).
+            label = props.get("label", "").replace("__", "\0").replace("_", "").replace("\0", "_")
+            inner = level((item_id, props, children)) if children else []
+            # An item opens its submenu only when it says so; otherwise a host shows no children.
+            if inner and props.get("children-display") != "submenu":
+                raise AssertionError("item %d has children but no submenu" % item_id)
+            out.append((item_id, label, props.get("shortcut"), inner))
+        return out
+    return level(layout[1])
+
+
 def layout_entries(layout):
-    """(id, text, shortcut) per exported item; separators have the text ""."""
-    out = []
-    for child in layout[1][2]:
-        item_id, props, _ = child
-        if props.get("type") == "separator":
-            out.append((item_id, "", None))
-            continue
-        # DBusMenu labels double a literal underscore (a single one marks an access key).
-        label = props.get("label", "").replace("__", "\0").replace("_", "").replace("\0", "_")
-        out.append((item_id, label, props.get("shortcut")))
-    return out
+    """(id, text, shortcut) per exported item in menu order, a submenu's items right after the
+    item they open from, their text indented as --print-menu indents it."""
+    def flat(items, depth):
+        for item_id, text, shortcut, children in items:
+            yield item_id, (SUBMENU_INDENT * depth + text) if text else "", shortcut
+            yield from flat(children, depth + 1)
+    return list(flat(layout_tree(layout), 0))
 
 
 CHART_TITLE = "Sapwell \u2014 CPU Activity"

@@ -25,6 +25,15 @@ def differing_pixels(a, b):
     return int(float(run.stderr.split()[0]))
 
 
+def changed_box(a, b, crop=None):
+    """Where two screenshots differ (within `crop`, WxH+X+Y): x, y, width, height."""
+    crop = ["-crop", crop] if crop else []
+    out = d.run(["convert", a, b, "-compose", "difference", "-composite"] + crop +
+                ["-threshold", "0", "-trim", "-format", "%X %Y %w %h", "info:"]).stdout
+    x, y, w, h = out.split()
+    return int(x), int(y), int(w), int(h)
+
+
 def plugin_window():
     """The indicator plugin's window inside the panel: its place on screen and its size."""
     tree = d.run(["xwininfo", "-root", "-tree"]).stdout
@@ -114,6 +123,38 @@ class Panel(unittest.TestCase):
         self.assertGreater(float(area), 20000)
         self.assertIsNone(app.poll())
 
+    def test_the_whole_menu_fits_600_px_and_each_window_opens_its_rows(self):
+        m = int(time.time()) // 60 * 60
+        data = os.environ["XDG_DATA_HOME"]
+        os.makedirs(os.path.join(data, "Sapwell"), exist_ok=True)
+        # Two hours of seven applications: five rows in "Now" and in every window.
+        names = ["Firefox", "Thunderbird", "Code", "Terminal", "Slack", "Spotify", "bash"]
+        items = ",".join("%s=%d" % (n, 9000 // (i + 1)) for i, n in enumerate(names))
+        with open(os.path.join(data, "Sapwell", "history.tsv"), "w") as f:
+            for ago in range(7200, 0, -60):
+                f.write("%d\tcpu_ms\t60\t%s\t-\n" % (m - ago, items))
+        self.start_panel()
+        app = self.spawn([BINARY], env=dict(os.environ, SAPWELL_LANG="en"))
+        self.item()
+        time.sleep(2)
+        shut = d.screenshot("gtk-panel-full-label.png")
+        self.click_plugin()
+        opened = d.screenshot("gtk-panel-full-menu.png")
+        x, y, w, h = changed_box(shut, opened)
+        print("menu %dx%d at %d,%d" % (w, h, x, y))
+        self.assertTrue(300 < h <= 600 and w > 300, (w, h))
+        # "Now", its note and five rows, then the first window: its submenu opens to the side.
+        for key in ["Down"] * 8 + ["Right"]:
+            subprocess.run(["xdotool", "key", key], timeout=30)
+            time.sleep(0.1)
+        time.sleep(1)
+        sub = d.screenshot("gtk-panel-full-submenu.png")
+        sx, sy, sw, sh = changed_box(opened, sub, "%dx%d+0+0" % (x, 800))
+        print("submenu %dx%d at %d,%d" % (sw, sh, sx, sy))
+        self.assertTrue(sx + sw == x and y < sy < y + h and 100 < sh < 200, (sx, sy, sw, sh))
+        subprocess.run(["xdotool", "key", "Escape", "Escape"], timeout=30)
+        self.assertIsNone(app.poll())
+
     def test_on_a_discharging_battery_the_label_menu_and_chart_show_its_drain(self):
         home = os.environ["HOME"]
         data, power = os.path.join(home, "battery-data"), os.path.join(home, "power")
@@ -150,8 +191,12 @@ class Panel(unittest.TestCase):
         x, y, w, h = plugin_window()
         d.screenshot("gtk-panel-battery-label.png", "%dx%d+%d+%d" % (w, h, x, y))
 
+        shut = d.screenshot("gtk-panel-battery-shut.png")
         self.click_plugin()
-        d.screenshot("gtk-panel-battery-menu.png")
+        opened = d.screenshot("gtk-panel-battery-menu.png")
+        _, _, w, h = changed_box(shut, opened)
+        print("battery menu %dx%d" % (w, h))
+        self.assertLessEqual(h, 600)  # its notes are the most the top level carries
         menu = d.get_property(name, path, ITEM, "Menu")
         entries = d.layout_entries(d.call(name, menu, MENU, "GetLayout", (0, -1, []), "(iias)"))
         texts = [t for _, t, _ in entries]
