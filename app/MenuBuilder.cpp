@@ -5,6 +5,7 @@
 
 #include "BatteryRun.hpp"
 #include "I18n.hpp"
+#include "Text.hpp"
 
 namespace sapwell {
 
@@ -102,7 +103,9 @@ private:
         MenuEntry e;
         e.kind = MenuEntry::Kind::row;
         e.style = MenuEntry::Style::row;
-        e.text = std::string(indent) + std::to_string(rank) + ". " + shortName(name, nameLength) +
+        // Isolated, so a right-to-left name or one with bidi controls cannot reorder the figures.
+        e.text = std::string(indent) + std::to_string(rank) + ". " +
+                 text::isolate(shortName(name, nameLength)) +
                  std::string(dash) + rateText + std::string(dot) + fixed(share, 0) + "%";
         // The look-up uses the full name; only the shown text is shortened.
         if (idle) {

@@ -74,9 +74,19 @@ TEST(Menu, LongNameIsCutForDisplayButLooksUpItsBundleInFull) {
     const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en),  // equal: by full name
                                     {{60, 60, {{name, 6000}, {name.substr(0, 27), 6000}}}},
                                     {{name, "/opt/Long Name.app"}});
-    EXPECT_EQ(menu[1].text, "     1. ABCDEFGHIJKLMNOPQRSTUVWXYZa \u2014 10% CPU \u00B7 50%");
-    EXPECT_EQ(menu[2].text, "     2. ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026 \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[1].text, "     1. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2069 \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[2].text, "     2. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026\u2069 \u2014 10% CPU \u00B7 50%");
     EXPECT_EQ(menu[2].tooltip, name + "\n/opt/Long Name.app\nClick to show in the file manager");
+}
+
+// Each name stands isolated, so its direction cannot move the figures; a terminal shows no
+// isolate, and what could reorder the line as U+FFFD.
+TEST(Menu, RowsIsolateTheirName) {
+    const std::string rlo = "\u202Eevil";
+    const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en), {{60, 60, {{"Mail", 2000}, {rlo, 1000}}}});
+    EXPECT_TRUE(menu.at(1).text.starts_with("     1. \u2068Mail\u2069 \u2014 ")) << menu.at(1).text;
+    EXPECT_TRUE(menu.at(2).text.starts_with(std::string("     2. \u2068").append(rlo) + "\u2069 \u2014 ")) << menu.at(2).text;
+    EXPECT_EQ(menuText({menu.at(2)}), "     2. \uFFFDevil \u2014 2% CPU \u00B7 33%\n");
 }
 
 // ---- the battery's measured drain --------------------------------------------------------------

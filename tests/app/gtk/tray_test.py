@@ -157,6 +157,10 @@ class Desktop(unittest.TestCase):
                (item_id, "clicked", d.GLib.Variant("i", 0), 0), "(isvu)")
 
 
+def unisolated(text):
+    return text.replace("\u2068", "").replace("\u2069", "")
+
+
 class MenuAndLabel(Desktop):
     def test_label_and_menu_match_print_menu_at_start_and_after_a_minute_closes(self):
         m = minute_now()
@@ -174,7 +178,10 @@ class MenuAndLabel(Desktop):
         label = self.prop("XAyatanaLabel")
         self.assertEqual(expected[0], "Now \u2014 " + label)
         self.assertEqual(label, "40% CPU")
-        self.assertEqual([t for _, t, _ in entries[:-2]], expected)
+        # The exported menu isolates each name (FSI ... PDI) so the host's bidi cannot let it move
+        # the figures; the plain text, for terminals that do not honour isolates, leaves them out.
+        self.assertTrue(entries[1][1].startswith("     1. \u2068Firefox\u2069 \u2014 "), entries[1])
+        self.assertEqual([unisolated(t) for _, t, _ in entries[:-2]], expected)
         self.assertEqual([(t, s) for _, t, s in entries[-2:]],
                          [("Open Chart\u2026", [["Control", "g"]]), ("Quit", [["Control", "q"]])])
         self.assertEqual((self.prop("Title"), self.prop("IconName")), ("Sapwell", "sapwell"))
@@ -195,7 +202,7 @@ class MenuAndLabel(Desktop):
         # SIGTERM closed and wrote the minute in progress, so the stored history now holds
         # what the app showed; "Collected" counts that last minute once more.
         again = self.print_menu()
-        shown = [t for _, t, _ in after[:-2]]
+        shown = [unisolated(t) for _, t, _ in after[:-2]]
         collected = [i for i, t in enumerate(again) if t.startswith("Collected: ")]
         self.assertEqual(len(collected), 1)
         del again[collected[0]], shown[collected[0]]
@@ -328,7 +335,7 @@ class ChartWindow(Desktop):
             self.assertEqual(files.shown(), [[uri]])
             self.assertIn("%20", uri)  # spaces and non-ASCII survived as GIO writes them
             # The application's row in the menu reveals the same entry.
-            row = next(i for i, t, _ in self.layout() if t.startswith("     1. Sap Test \u2014 "))
+            row = next(i for i, t, _ in self.layout() if t.startswith("     1. \u2068Sap Test\u2069 \u2014 "))
             self.click(row)
             d.wait_for(lambda: len(files.shown()) == 2, what="the reveal from the menu")
             self.assertEqual(files.shown(), [[uri], [uri]])
