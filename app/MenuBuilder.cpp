@@ -5,6 +5,7 @@
 
 #include "BatteryRun.hpp"
 #include "I18n.hpp"
+#include "Owner.hpp"
 #include "Text.hpp"
 
 namespace sapwell {
@@ -116,7 +117,10 @@ private:
             e.tooltip = std::string(name) + "\n" + it->second + "\n" +
                         std::string(t(units_.lang, S::clickToReveal));
         } else {
-            e.tooltip = std::string(t(units_.lang, S::systemProcess));
+            // Every process of a system unit counts for the system's owner; without a desktop
+            // entry anything else runs in the user's session, from a shell or in the background.
+            e.tooltip = std::string(
+                t(units_.lang, name == systemOwner ? S::systemProcess : S::commandLineProgram));
         }
         entries_.push_back(std::move(e));
     }

@@ -42,7 +42,7 @@ function buildTable() {
       name.dataset.path = path;
       name.title = path + "\n" + L.reveal;
     } else {
-      name.title = L.appNotFound;
+      name.title = r.name === L.systemOwner ? L.systemService : L.program;
     }
     const share = grand > 0 ? (r.total / grand * 100).toFixed(1) : "0";
     const row = document.createElement("tr");

@@ -43,8 +43,6 @@ std::vector<std::filesystem::path> foldersFor(std::optional<std::filesystem::pat
 }
 
 constexpr std::string_view deletedSuffix = " (deleted)";
-// The owner of kernel threads and the system's own services.
-constexpr const char* systemOwner = "Linux";
 
 }  // namespace
 

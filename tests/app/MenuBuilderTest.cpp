@@ -89,6 +89,16 @@ TEST(Menu, RowsIsolateTheirName) {
     EXPECT_EQ(menuText({menu.at(2)}), "     2. \uFFFDevil \u2014 2% CPU \u00B7 33%\n");
 }
 
+// The system's services, programs without a desktop entry and applications are told apart.
+TEST(Menu, RowTooltipTellsWhatKindOfProgramItIs) {
+    const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::de),
+                                    {{60, 60, {{"Linux", 4000}, {"bash", 3000}, {"Mail", 2000}, {"cc1plus", 1000}}}},
+                                    {{"Mail", "/usr/share/applications/mail.desktop"}});
+    const S tips[] = {S::systemProcess, S::commandLineProgram, S::clickToReveal, S::commandLineProgram};
+    for (std::size_t i = 0; i < std::size(tips); ++i)
+        EXPECT_TRUE(menu.at(i + 1).tooltip.ends_with(t(Lang::de, tips[i]))) << menu.at(i + 1).text;
+}
+
 // ---- the battery's measured drain --------------------------------------------------------------
 
 const auto discharging = ChargeState::discharging;

@@ -56,7 +56,8 @@ TEST(StringTable, SpecialCharactersAreTheExactCodePointsEscapedHere) {
     using enum S;
     const std::tuple<Lang, S, std::string> cases[] = {
 #if !defined(__APPLE__)
-        {en, clickToReveal, "Click to show in the file manager"}, {en, systemProcess, "Linux system process \u2014 no separate app"},
+        {en, clickToReveal, "Click to show in the file manager"}, {en, systemProcess, "Linux system services \u2014 no separate app"},
+        {de, commandLineProgram, "Kommandozeilen- oder Hintergrundprogramm \u2014 kein Desktop-Eintrag gefunden"},
         {zh, cpuProxy, "CPU 时间替代值\uff1a此计算机不提供按应用的能耗数据"},
 #endif
         {ru, wattHour, "Вт\u00b7ч"}, {en, openChart, "Open Chart\u2026"}, {en, unitMicrowatt, "\u00b5W"},

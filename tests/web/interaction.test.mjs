@@ -72,11 +72,11 @@ for (const [label, names, make, tag = 'cpu_ms'] of [['hostile names through the 
   }, { stub: true });
 }
 
-const mail = () => genPage(minutes(5, 'energy_mj', () => ({ Mail: 500, kworker: 100 })),
+const mail = () => genPage(minutes(5, 'energy_mj', () => ({ Mail: 500, Linux: 200, kworker: 100 })),
   { capacity: null, bundles: { Mail: '/Applications/Mail.app' } });
 test('a click on a name with a bundle posts its path; Command-W alone posts "close" and is consumed', mail, async (page) => {
   assert.deepEqual(await page.$$eval('#tb td:first-child', (tds) => tds.map((td) => [td.className, td.title])),
-    await page.evaluate(() => [['app', '/Applications/Mail.app\n' + L.reveal], ['', L.appNotFound]]));
+    await page.evaluate(() => [['app', '/Applications/Mail.app\n' + L.reveal], ['', L.systemService], ['', L.program]]));
   await page.click('#tb tr:nth-child(2) td:first-child');  // no bundle
   await page.click('#tb tr:nth-child(1) td:nth-child(3)');  // not the name
   for (const key of ['Meta+Shift+KeyW', 'Meta+Alt+KeyW', 'Control+KeyW', 'KeyW']) await page.keyboard.press(key);
