@@ -1,5 +1,6 @@
 #include "I18n.hpp"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -298,6 +299,15 @@ const Row& table(S key) {
 
 std::string_view t(Lang lang, S key) {
     return table(key)[column(lang)];
+}
+
+std::string readingLocale(const Environment& env) {
+    const Lang lang = Lang::detect(env);
+    std::string locale = env.localeName();
+    if (Lang::from(localeLanguage(locale)) == lang) return locale;
+    std::string own(lang.jsLocale());  // "ru-RU" as a POSIX name
+    std::replace(own.begin(), own.end(), '-', '_');
+    return own;
 }
 
 std::string_view Metric::title(Lang lang) const {

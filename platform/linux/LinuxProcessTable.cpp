@@ -48,11 +48,13 @@ constexpr std::string_view deletedSuffix = " (deleted)";
 
 LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
                                      std::optional<std::filesystem::path> xdgDataHome,
-                                     std::vector<std::filesystem::path> xdgDataDirs)
+                                     std::vector<std::filesystem::path> xdgDataDirs,
+                                     std::string locale)
     : procRoot_(procRoot.string()),
       liveKernel_(procRoot == "/proc"),
       ticksPerSecond_(::sysconf(_SC_CLK_TCK)),
-      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {
+      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs)),
+                      std::move(locale)) {
     // Read whole: machines with many mounts (containers, snaps) have long tables.
     std::ifstream mountinfo(procRoot_ + "/self/mountinfo");
     std::ostringstream text;

@@ -13,7 +13,8 @@ namespace sapwell::platform {
 
 // Processes from procfs. Linux keeps no per-process energy counter, so energyNJ is absent.
 // The folders are parameters so tests can hand in fixture trees: `procRoot` is "/proc" in
-// production; the XDG data folders are where desktop entries are looked up.
+// production; the XDG data folders are where desktop entries are looked up, their names read in
+// the language of `locale` (a POSIX locale name).
 //
 // Where the unified control-group hierarchy is mounted (as "<procRoot>/self/mountinfo" tells),
 // it also offers the CPU counters of control groups: systemd gives every desktop application and
@@ -23,7 +24,8 @@ public:
     explicit LinuxProcessTable(std::filesystem::path procRoot = "/proc",
                                std::optional<std::filesystem::path> xdgDataHome = std::nullopt,
                                std::vector<std::filesystem::path> xdgDataDirs = {"/usr/local/share",
-                                                                                 "/usr/share"});
+                                                                                 "/usr/share"},
+                               std::string locale = {});
 
     std::vector<Pid> listPIDs() override;
     std::optional<std::uint64_t> energyNJ(Pid pid) override;

@@ -31,6 +31,19 @@ TEST(Lang, DetectsOverrideThenPosixOrderOfNonEmptyLocaleVariablesThenEnglish) {
     }
 }
 
+// Other programs' texts are read in the language ours are shown in.
+TEST(Lang, ReadingLocaleFollowsTheShownLanguage) {
+    const std::pair<std::string, std::string> cases[] = {{"LANG=de_AT.UTF-8@euro", "de_AT.UTF-8@euro"},
+        {"LC_ALL=zh_TW.UTF-8 LANG=de", "zh_TW.UTF-8"}, {"SAPWELL_LANG=ru LANG=de_DE", "ru_RU"}, {"LANG=fr_FR", "en_US"},
+        {"", "en_US"}, {"SAPWELL_LANG=zh LANG=zh_SG", "zh_SG"}};
+    for (const auto& [vars, locale] : cases) {
+        testing::FakeEnvironment env;  // "K=v K2=v2"
+        std::istringstream in(vars);
+        for (std::string k, v; getline(in, k, '=') && getline(in, v, ' ');) env.vars[k] = v;
+        EXPECT_EQ(readingLocale(env), locale) << vars;
+    }
+}
+
 TEST(StringTable, EveryTextIsPresentWellFormedAndComposed) {
     const auto placeholders = [](std::string_view text) {  // the "{x}" in a text, sorted
         std::string found;
