@@ -5,6 +5,8 @@
 
 #include "BatteryRun.hpp"
 #include "I18n.hpp"
+#include "Owner.hpp"
+#include "Text.hpp"
 
 namespace sapwell {
 
@@ -108,7 +110,9 @@ private:
         MenuEntry e;
         e.kind = MenuEntry::Kind::row;
         e.style = MenuEntry::Style::row;
-        e.text = std::string(indent) + std::to_string(rank) + ". " + shortName(name, nameLength) +
+        // Isolated, so a right-to-left name or one with bidi controls cannot reorder the figures.
+        e.text = std::string(indent) + std::to_string(rank) + ". " +
+                 text::isolate(shortName(name, nameLength)) +
                  std::string(dash) + rateText + std::string(dot) + fixed(share, 0) + "%";
         // The look-up uses the full name; only the shown text is shortened.
         if (idle) {
@@ -119,7 +123,10 @@ private:
             e.tooltip = std::string(name) + "\n" + it->second + "\n" +
                         std::string(t(units_.lang, S::clickToReveal));
         } else {
-            e.tooltip = std::string(t(units_.lang, S::systemProcess));
+            // Every process of a system unit counts for the system's owner; without a desktop
+            // entry anything else runs in the user's session, from a shell or in the background.
+            e.tooltip = std::string(
+                t(units_.lang, name == systemOwner ? S::systemProcess : S::commandLineProgram));
         }
         entries_.push_back(std::move(e));
     }

@@ -11,6 +11,7 @@
 #include "ChartTemplate.hpp"
 #include "Decimal.hpp"
 #include "I18n.hpp"
+#include "Owner.hpp"
 
 namespace sapwell {
 
@@ -89,7 +90,8 @@ struct Word {
 };
 constexpr Word words[] = {
     {"noData", S::noData},
-    {"appNotFound", S::appNotFound},
+    {"systemService", S::systemProcess},
+    {"program", S::commandLineProgram},
     {"reveal", S::tooltipReveal},
     {"hideAll", S::hideAll},
     {"showAll", S::showAll},
@@ -190,6 +192,7 @@ void fill(Page& p, Slot slot) {
         case Slot::strings:
             for (const auto& w : words)
                 p.out.append("  ").append(w.name).append(": ").append(jsonString(t(p.lang, w.key))).append(",\n");
+            p.out.append("  systemOwner: ").append(jsonString(systemOwner)).append(",\n");
             return;
         case Slot::script: p.out.append(web::chart::script); return;
         // The battery view's parts, only where a drain was measured; a page without is as before.

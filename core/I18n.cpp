@@ -1,5 +1,6 @@
 #include "I18n.hpp"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -26,6 +27,12 @@ constexpr Row systemProcessTexts{
     "macOS-Systemprozess — keine eigene App",
     "macOS 系统进程 — 无独立应用",
 };
+constexpr Row commandLineTexts{
+    "Command-line or background program — no app bundle found",
+    "Программа командной строки или фоновая — пакет приложения не найден",
+    "Kommandozeilen- oder Hintergrundprogramm — kein App-Paket gefunden",
+    "命令行或后台程序 — 未找到应用包",
+};
 constexpr Row cpuProxyTexts{
     "CPU time proxy: this Mac does not expose per-app energy data",
     "Время CPU вместо энергии: этот Mac не отдаёт энергометрики по приложениям",
@@ -40,10 +47,16 @@ constexpr Row revealTexts{
     "点击在文件管理器中显示",
 };
 constexpr Row systemProcessTexts{
-    "Linux system process — no separate app",
-    "Системный процесс Linux — отдельного приложения нет",
-    "Linux-Systemprozess — keine eigene App",
-    "Linux 系统进程 — 无独立应用",
+    "Linux system services — no separate app",
+    "Системные службы Linux — отдельного приложения нет",
+    "Linux-Systemdienste — keine eigene App",
+    "Linux 系统服务 — 无独立应用",
+};
+constexpr Row commandLineTexts{
+    "Command-line or background program — no desktop entry found",
+    "Программа командной строки или фоновая — ярлык приложения не найден",
+    "Kommandozeilen- oder Hintergrundprogramm — kein Desktop-Eintrag gefunden",
+    "命令行或后台程序 — 未找到桌面条目",
 };
 constexpr Row cpuProxyTexts{
     "CPU time proxy: this computer does not expose per-app energy data",
@@ -265,6 +278,7 @@ constexpr std::array<Row, stringKeyCount> rows{{
         "% eines Kerns; 200% = 2 Kerne ausgelastet",
         "单个核心的百分比；200% = 2 个核心满载",
     },
+    /* commandLineProgram */ commandLineTexts,
 }};
 // clang-format on
 
@@ -276,7 +290,7 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::cpuPercentMeaning) + 1 == stringKeyCount, "every key has a row");
+static_assert(static_cast<std::size_t>(S::commandLineProgram) + 1 == stringKeyCount, "every key has a row");
 
 // The table column of a language; a corrupt value reads as English rather than out of bounds.
 std::size_t column(Lang lang) {
@@ -336,6 +350,15 @@ const Row& table(S key) {
 
 std::string_view t(Lang lang, S key) {
     return table(key)[column(lang)];
+}
+
+std::string readingLocale(const Environment& env) {
+    const Lang lang = Lang::detect(env);
+    std::string locale = env.localeName();
+    if (Lang::from(localeLanguage(locale)) == lang) return locale;
+    std::string own(lang.jsLocale());  // "ru-RU" as a POSIX name
+    std::replace(own.begin(), own.end(), '-', '_');
+    return own;
 }
 
 std::string_view Metric::title(Lang lang) const {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "Seam.hpp"
@@ -48,9 +49,10 @@ enum class S : std::uint8_t {
     measure, scrollKeys, historyNotSaved, historySavedAgain, historyTooLarge, minutesNotSaved,
     faultNotRegular, faultNotOwned, faultDiskFull, faultReadOnly, faultDenied, faultFailed,
     faultOtherInstance, faultNotLocked, faultNoFolder, cpuPercentMeaning,
+    commandLineProgram,
 };
 
-inline constexpr std::size_t stringKeyCount = 103;
+inline constexpr std::size_t stringKeyCount = 104;
 
 // Every key in declaration order.
 const std::array<S, stringKeyCount>& allKeys();
@@ -58,5 +60,10 @@ const std::array<S, stringKeyCount>& allKeys();
 const std::array<std::string_view, 4>& table(S key);
 // The text of a key in a language.
 std::string_view t(Lang lang, S key);
+
+// The POSIX locale ("de_AT.UTF-8") in which texts of other programs, such as the names in desktop
+// entries, are read to go with ours: the system locale when its language is the one shown, else
+// the shown language's own ("ru_RU").
+std::string readingLocale(const Environment& env);
 
 }  // namespace sapwell

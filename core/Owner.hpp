@@ -6,6 +6,13 @@
 
 namespace sapwell {
 
+// The owner of the operating system's own processes: its services and kernel threads.
+#if defined(__APPLE__)
+inline constexpr char systemOwner[] = "macOS";
+#else
+inline constexpr char systemOwner[] = "Linux";
+#endif
+
 // The application a process is attributed to.
 struct Owner {
     std::string app;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Text.hpp"
+
 namespace sapwell {
 
 namespace {
@@ -17,10 +19,12 @@ double positive(double x) {
     return x > 0 ? x : 0;
 }
 
-// Tab, "=", "," and line feed separate fields of the history file.
+// Tab, "=", "," and line feed separate fields of the history file; no other control character
+// may reach it or a terminal either, nor bytes that are not UTF-8.
 void sanitise(std::string& name) {
+    name = text::replaceControls(name, '_');
     for (char& c : name)
-        if (c == '\t' || c == '=' || c == ',' || c == '\n') c = '_';
+        if (c == '=' || c == ',') c = '_';
 }
 
 }  // namespace

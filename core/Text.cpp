@@ -160,4 +160,50 @@ std::size_t measureClusters(std::string_view utf8, std::size_t (*measure)(std::s
     return total;
 }
 
+bool isControl(char32_t scalar) {
+    return scalar < 0x20 || (scalar >= 0x7F && scalar < 0xA0);
+}
+
+bool isIsolate(char32_t scalar) {
+    return scalar >= 0x2066 && scalar <= 0x2069;
+}
+
+bool isBidiControl(char32_t scalar) {
+    return (scalar >= 0x202A && scalar <= 0x202E) || isIsolate(scalar) || scalar == 0x200E ||
+           scalar == 0x200F || scalar == 0x061C;
+}
+
+std::string replaceControls(std::string_view bytes, char with) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const char32_t cp = nextScalar(bytes, pos);
+        if (isControl(cp))
+            out += with;
+        else
+            appendScalar(out, cp);
+    }
+    return out;
+}
+
+std::string isolate(std::string_view utf8) {
+    constexpr char32_t pdi = 0x2069;
+    std::string out = "\u2068";
+    out.reserve(utf8.size() + 8);
+    std::size_t open = 0;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t cp = nextScalar(utf8, pos);
+        if (cp == pdi) {
+            if (open == 0) continue;
+            --open;
+        } else if (isIsolate(cp)) {
+            ++open;
+        }
+        appendScalar(out, cp);
+    }
+    for (; open > 0; --open) appendScalar(out, pdi);
+    appendScalar(out, pdi);
+    return out;
+}
+
 }  // namespace sapwell::text

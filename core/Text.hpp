@@ -30,5 +30,19 @@ std::string cutWithEllipsis(std::string_view utf8, std::size_t room,
                             std::size_t (*measure)(std::string_view cluster));
 // The sum of `measure` over the text's grapheme clusters.
 std::size_t measureClusters(std::string_view utf8, std::size_t (*measure)(std::string_view cluster));
+// C0 and C1 control characters and DEL.
+bool isControl(char32_t scalar);
+// The characters that set the direction of the text around them: embeddings, overrides,
+// isolates, and the left-to-right, right-to-left and Arabic letter marks.
+bool isBidiControl(char32_t scalar);
+// True for the isolates: LRI, RLI, FSI and PDI.
+bool isIsolate(char32_t scalar);
+// The bytes as well-formed UTF-8 with each control character replaced by `with`; invalid
+// sequences become U+FFFD.
+std::string replaceControls(std::string_view bytes, char with);
+// The text between FIRST STRONG ISOLATE and POP DIRECTIONAL ISOLATE, so neither its direction nor
+// its own bidi controls can reorder the text around it. Isolates it leaves open are closed and
+// a PDI that closes none of its own is dropped, as either would undo the wrapping.
+std::string isolate(std::string_view utf8);
 
 }  // namespace sapwell::text

@@ -70,7 +70,7 @@ function buildLegend() {
     sw.className = "sw";
     sw.style.background = colour;
     item.appendChild(sw);
-    item.appendChild(document.createTextNode(name));
+    item.appendChild(isolatedName(name));
     item.addEventListener("click", () => {
       if (state.hidden.has(name)) state.hidden.delete(name);
       else state.hidden.add(name);

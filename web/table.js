@@ -24,22 +24,30 @@ function buildTable() {
   const shown = rows.filter((r) => r.total > 0);
   shown.sort((a, b) => b.total - a.total || a.idx - b.idx);
   const note = document.getElementById("drainNote");
-  let html = "";
+  const cell = (text, className) => {
+    const td = document.createElement("td");
+    if (className) td.className = className;
+    td.textContent = text;
+    return td;
+  };
+  const body = document.getElementById("tb");
+  body.textContent = "";
   for (const r of shown) {
     const path = Object.prototype.hasOwnProperty.call(BUNDLES, r.name) ? BUNDLES[r.name] : null;
+    const name = cell("", path ? "app" : "");
+    name.appendChild(isolatedName(r.name));
     if (state.view === "battery" && r.idx === 0) {  // the idle row, which is an estimate too
-      html += '<tr><td title="' + esc(note ? note.textContent : "") + '">' + esc(r.name) + "</td>";
+      name.title = note ? note.textContent : "";
     } else if (path) {
-      html += '<tr><td class="app" data-path="' + esc(path) + '" title="' + esc(path) + "\n" +
-        esc(L.reveal) + '">' + esc(r.name) + "</td>";
+      name.dataset.path = path;
+      name.title = path + "\n" + L.reveal;
     } else {
-      html += '<tr><td title="' + esc(L.appNotFound) + '">' + esc(r.name) + "</td>";
+      name.title = r.name === L.systemOwner ? L.systemService : L.program;
     }
     const share = grand > 0 ? (r.total / grand * 100).toFixed(1) : "0";
-    html += '<td class="num">' + esc(fmtTotal(r.total)) + "</td>" +
-      '<td class="num">' + esc(fmtRate(r.avg)) + "</td>" +
-      '<td class="num">' + esc(fmtRate(r.peak)) + "</td>" +
-      '<td class="num">' + share + "%</td></tr>";
+    const row = document.createElement("tr");
+    row.append(name, cell(fmtTotal(r.total), "num"), cell(fmtRate(r.avg), "num"), cell(fmtRate(r.peak), "num"),
+      cell(share + "%", "num"));
+    body.appendChild(row);
   }
-  document.getElementById("tb").innerHTML = html;
 }

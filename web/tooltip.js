@@ -2,10 +2,25 @@
 
 const tip = document.getElementById("tip");
 
-// Markup from text, for the tooltip and the table.
-function esc(s) {
-  return String(s).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
-    .replace(/"/g, "&quot;").replace(/'/g, "&#39;");
+// A name in an isolate of its own (<bdi>, which the engine bounds as FSI ... PDI would), so neither
+// its direction nor its own bidi controls can reorder the text around it. Its own isolates are
+// balanced first: a PDI closing none of them would close the element's, one left open would
+// take the element's closing one.
+function isolatedName(name) {
+  let open = 0;
+  let text = "";
+  for (const ch of String(name)) {
+    if (ch === "\u2069") {
+      if (open === 0) continue;
+      open -= 1;
+    } else if (ch >= "\u2066" && ch <= "\u2068") {
+      open += 1;
+    }
+    text += ch;
+  }
+  const node = document.createElement("bdi");
+  node.textContent = text + "\u2069".repeat(open);
+  return node;
 }
 
 function hideTip() {
@@ -52,16 +67,26 @@ function showTip(ev) {
     ? new Date(first * 1000).toLocaleString(LOCALE, { day: "numeric", month: "short", hour: "2-digit", minute: "2-digit" })
     : time(first);
   if (col && col.i1 > col.i0) stamp += " – " + time(layout.labels[col.i1]);
-  const swatch = (c) => '<span style="display:inline-block;width:8px;height:8px;border-radius:2px;background:' +
-    c + '"></span>';
-  const lines = ["<b>" + esc(stamp) + "</b>"];
-  for (const r of rows) lines.push(swatch(r.colour) + " " + esc(r.name) + " — " + esc(fmtRate(r.v)));
+  // One line: a colour swatch, then its text and nodes.
+  const line = (colour, ...parts) => {
+    const div = document.createElement("div");
+    if (colour) {
+      const sw = document.createElement("span");
+      sw.style.cssText = "display:inline-block;width:8px;height:8px;border-radius:2px;background:" + colour;
+      div.append(sw, " ");
+    }
+    div.append(...parts);
+    return div;
+  };
+  const head = document.createElement("b");
+  head.textContent = stamp;
+  tip.replaceChildren(line(null, head));
+  for (const r of rows) tip.appendChild(line(r.colour, isolatedName(r.name), " — " + fmtRate(r.v)));
   if (layout.batPts.length > 0) {
     const b = nearestBattery(layout.batPts, i);
     const word = stateOf(b.s) ? stateOf(b.s).word : "";
-    lines.push(swatch(stateColour(b.s)) + " " + b.p.toFixed(1) + "% — " + esc(word));
+    tip.appendChild(line(stateColour(b.s), b.p.toFixed(1) + "% — " + word));
   }
-  tip.innerHTML = lines.join("<br>");
   tip.style.opacity = "1";
   tip.style.left = Math.min(ev.clientX + 14, window.innerWidth - tip.offsetWidth - 10) + "px";
   tip.style.top = ev.clientY + 14 + "px";

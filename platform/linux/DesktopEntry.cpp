@@ -1,5 +1,6 @@
 #include "DesktopEntry.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -42,11 +43,41 @@ std::string unescapeValue(std::string_view v) {
 // Desktop files are small; anything larger than this is not one.
 constexpr std::uintmax_t maxDesktopFileSize = 1 << 20;
 
+// The keys a locale's name is looked for under, most exact first: "Name[ll_CC@MOD]",
+// "Name[ll_CC]", "Name[ll@MOD]", "Name[ll]"; the encoding plays no part.
+std::vector<std::string> localizedKeys(std::string_view locale) {
+    const auto at = locale.find('@');
+    const std::string_view modifier = at == std::string_view::npos ? "" : locale.substr(at + 1);
+    const std::string_view rest = locale.substr(0, std::min(locale.find('.'), at));
+    const auto underscore = rest.find('_');
+    const std::string_view lang = rest.substr(0, underscore);
+    const std::string_view country =
+        underscore == std::string_view::npos ? "" : rest.substr(underscore + 1);
+    std::vector<std::string> keys;
+    if (lang.empty()) return keys;
+    const auto key = [&](std::string_view c, std::string_view m) {
+        std::string k = "Name[";
+        k.append(lang);
+        if (!c.empty()) k.append("_").append(c);
+        if (!m.empty()) k.append("@").append(m);
+        keys.push_back(k.append("]"));
+    };
+    if (!country.empty() && !modifier.empty()) key(country, modifier);
+    if (!country.empty()) key(country, "");
+    if (!modifier.empty()) key("", modifier);
+    key("", "");
+    return keys;
+}
+
 }  // namespace
 
-std::optional<std::string> desktopEntryName(std::string_view content) {
+std::optional<std::string> desktopEntryName(std::string_view content, std::string_view locale) {
+    const std::vector<std::string> keys = localizedKeys(locale);
+    // The best found so far: its rank among the keys, the plain "Name" ranking last.
+    std::optional<std::string> best;
+    std::size_t bestRank = keys.size() + 1;
     bool inEntry = false;
-    while (!content.empty()) {
+    while (!content.empty() && bestRank > 0) {
         const std::string_view line = trim(nextLine(content));
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
@@ -56,16 +87,27 @@ std::optional<std::string> desktopEntryName(std::string_view content) {
         }
         if (!inEntry) continue;
         const auto eq = line.find('=');
-        if (eq == std::string_view::npos || trim(line.substr(0, eq)) != "Name") continue;
+        if (eq == std::string_view::npos) continue;
+        const std::string_view key = trim(line.substr(0, eq));
+        std::size_t rank = 0;
+        if (key == "Name") {
+            rank = keys.size();
+        } else {
+            while (rank < keys.size() && key != keys[rank]) ++rank;
+            if (rank == keys.size()) continue;
+        }
+        if (rank >= bestRank) continue;
         std::string name = text::repairUtf8(unescapeValue(trim(line.substr(eq + 1))));
-        if (name.empty()) return std::nullopt;
-        return name;
+        if (name.empty()) continue;
+        best = std::move(name);
+        bestRank = rank;
     }
-    return std::nullopt;
+    return best;
 }
 
-DesktopEntries::DesktopEntries(std::vector<std::filesystem::path> applicationFolders)
-    : folders_(std::move(applicationFolders)) {}
+DesktopEntries::DesktopEntries(std::vector<std::filesystem::path> applicationFolders,
+                               std::string locale)
+    : folders_(std::move(applicationFolders)), locale_(std::move(locale)) {}
 
 const DesktopEntries::Entry* DesktopEntries::find(const std::string& appId) {
     if (auto it = cache_.find(appId); it != cache_.end())
@@ -80,7 +122,7 @@ const DesktopEntries::Entry* DesktopEntries::find(const std::string& appId) {
         std::ifstream in(file, std::ios::binary);
         if (!in) continue;
         const std::string content{std::istreambuf_iterator<char>(in), {}};
-        found = Entry{text::repairUtf8(file.string()), desktopEntryName(content)};
+        found = Entry{text::repairUtf8(file.string()), desktopEntryName(content, locale_)};
         break;
     }
     const auto [it, _] = cache_.emplace(appId, std::move(found));

@@ -9,9 +9,11 @@
 
 namespace sapwell::platform {
 
-// The "Name=" of the "[Desktop Entry]" group of a desktop file, its escapes undone and invalid
-// UTF-8 repaired. Absent when the group or key is missing or the name is empty.
-std::optional<std::string> desktopEntryName(std::string_view content);
+// The name of the "[Desktop Entry]" group of a desktop file in the language of a POSIX locale
+// ("de_AT.UTF-8@euro"): the first non-empty of "Name[de_AT@euro]", "Name[de_AT]", "Name[de@euro]",
+// "Name[de]" and "Name", its escapes undone and invalid UTF-8 repaired. Absent when the group has
+// none of them or only empty ones.
+std::optional<std::string> desktopEntryName(std::string_view content, std::string_view locale = {});
 
 // Finds "<appid>.desktop" in a list of applications folders, first folder first, and
 // remembers every answer, found or not, for the life of the object.
@@ -22,13 +24,16 @@ public:
         std::optional<std::string> name;  // its Name=, when it has one
     };
 
-    explicit DesktopEntries(std::vector<std::filesystem::path> applicationFolders);
+    // Names are read in the language of `locale`, as desktopEntryName does.
+    explicit DesktopEntries(std::vector<std::filesystem::path> applicationFolders,
+                            std::string locale = {});
 
     // The entry for an application id, or null when no folder holds one.
     const Entry* find(const std::string& appId);
 
 private:
     std::vector<std::filesystem::path> folders_;
+    std::string locale_;
     std::unordered_map<std::string, std::optional<Entry>> cache_;
 };
 

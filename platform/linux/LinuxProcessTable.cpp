@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "AppUnit.hpp"
+#include "LibraryHelper.hpp"
 #include "ProcStat.hpp"
 #include "RetryOnInterrupt.hpp"
 #include "Text.hpp"
@@ -43,18 +44,18 @@ std::vector<std::filesystem::path> foldersFor(std::optional<std::filesystem::pat
 }
 
 constexpr std::string_view deletedSuffix = " (deleted)";
-// The owner of kernel threads and the system's own services.
-constexpr const char* systemOwner = "Linux";
 
 }  // namespace
 
 LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
                                      std::optional<std::filesystem::path> xdgDataHome,
-                                     std::vector<std::filesystem::path> xdgDataDirs)
+                                     std::vector<std::filesystem::path> xdgDataDirs,
+                                     std::string locale)
     : procRoot_(procRoot.string()),
       liveKernel_(procRoot == "/proc"),
       ticksPerSecond_(::sysconf(_SC_CLK_TCK)),
-      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs))) {
+      desktopEntries_(foldersFor(std::move(xdgDataHome), std::move(xdgDataDirs)),
+                      std::move(locale)) {
     // Read whole: machines with many mounts (containers, snaps) have long tables.
     std::ifstream mountinfo(procRoot_ + "/self/mountinfo");
     std::ostringstream text;
@@ -208,7 +209,39 @@ std::optional<Owner> LinuxProcessTable::ownerOf(Pid pid, const std::optional<std
         if (const auto appId = appIdOfCgroup(*cgroup)) return applicationOwner(*appId);
     }
     if (!path) return std::nullopt;
+    if (isLibraryHelper(*path))
+        if (auto owner = launcherOwner(pid)) return owner;
     return Owner{OwnerResolver::lastComponent(*path), std::nullopt};
+}
+
+// A helper a program started for itself stays in that program's group; one a service manager
+// started runs in a unit of its own, and one whose launcher is gone has the first process for a
+// parent. Helpers started by helpers are looked through, a few deep.
+std::optional<Owner> LinuxProcessTable::launcherOwner(Pid pid) {
+    const auto cgroupOf = [this](Pid p) {
+        char path[512];
+        char buf[4096];
+        if (!procFile(p, "cgroup", path, sizeof path)) return std::string();
+        return std::string(unifiedCgroupPath(readSmall(path, buf, sizeof buf)).value_or(""));
+    };
+    const auto parentOf = [this](Pid p) -> Pid {
+        char path[512];
+        char buf[4096];
+        if (!procFile(p, "stat", path, sizeof path)) return 0;
+        const auto stat = parseProcStat(readSmall(path, buf, sizeof buf));
+        return stat && stat->parentPid <= 0x7fffffff ? static_cast<Pid>(stat->parentPid) : 0;
+    };
+    const std::string group = cgroupOf(pid);
+    constexpr int maxDepth = 8;
+    for (int depth = 0; depth < maxDepth; ++depth) {
+        const Pid parent = parentOf(pid);
+        if (parent <= 1 || parent == pid || cgroupOf(parent) != group) return std::nullopt;
+        const auto path = processPath(parent);
+        if (!path) return std::nullopt;
+        if (!isLibraryHelper(*path)) return Owner{OwnerResolver::lastComponent(*path), std::nullopt};
+        pid = parent;
+    }
+    return std::nullopt;
 }
 
 }  // namespace sapwell::platform

@@ -13,7 +13,8 @@ namespace sapwell::platform {
 
 // Processes from procfs. Linux keeps no per-process energy counter, so energyNJ is absent.
 // The folders are parameters so tests can hand in fixture trees: `procRoot` is "/proc" in
-// production; the XDG data folders are where desktop entries are looked up.
+// production; the XDG data folders are where desktop entries are looked up, their names read in
+// the language of `locale` (a POSIX locale name).
 //
 // Where the unified control-group hierarchy is mounted (as "<procRoot>/self/mountinfo" tells),
 // it also offers the CPU counters of control groups: systemd gives every desktop application and
@@ -23,7 +24,8 @@ public:
     explicit LinuxProcessTable(std::filesystem::path procRoot = "/proc",
                                std::optional<std::filesystem::path> xdgDataHome = std::nullopt,
                                std::vector<std::filesystem::path> xdgDataDirs = {"/usr/local/share",
-                                                                                 "/usr/share"});
+                                                                                 "/usr/share"},
+                               std::string locale = {});
 
     std::vector<Pid> listPIDs() override;
     std::optional<std::uint64_t> energyNJ(Pid pid) override;
@@ -37,7 +39,8 @@ public:
     LinuxProcessTable(const LinuxProcessTable&) = delete;
     LinuxProcessTable& operator=(const LinuxProcessTable&) = delete;
     // Kernel threads and system services belong to "Linux"; processes in a desktop
-    // application's unit to that application; others to their executable's file name.
+    // application's unit to that application; a helper from a library folder to the program
+    // that started it; others to their executable's file name.
     std::optional<Owner> ownerOf(Pid pid, const std::optional<std::string>& path) override;
 
     // Groups are cgroup paths as /proc/PID/cgroup gives them; the root takes no part.
@@ -52,6 +55,8 @@ private:
     bool procFile(Pid pid, const char* leaf, char* out, std::size_t size) const;
     std::optional<std::uint64_t> statCPUTimeNS(Pid pid) const;
     Owner applicationOwner(const std::string& appId);
+    // The owner of the program that started a helper from a library folder, where one did.
+    std::optional<Owner> launcherOwner(Pid pid);
 
     // A process met for the first time is asked its age, group and owner one after another: its
     // stat and cgroup files are read once for all, within one pass.

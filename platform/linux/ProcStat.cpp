@@ -14,8 +14,8 @@ std::optional<ProcStat> parseProcStat(std::string_view content) {
 
     // Fields after the command name, counted from field 3 (state). The start time comes last and
     // may be missing without spoiling the rest.
-    constexpr std::size_t flagsAt = 9 - 3, utimeAt = 14 - 3, stimeAt = 15 - 3, startAt = 22 - 3;
-    std::array<std::uint64_t, 4> wanted{};
+    constexpr std::array<std::size_t, 5> at = {4 - 3, 9 - 3, 14 - 3, 15 - 3, 22 - 3};
+    std::array<std::uint64_t, at.size()> wanted{};
     std::size_t field = 0, found = 0;
     while (found < wanted.size()) {
         const auto start = rest.find_first_not_of(" \n");
@@ -23,7 +23,7 @@ std::optional<ProcStat> parseProcStat(std::string_view content) {
         rest.remove_prefix(start);
         const auto end = std::min(rest.find_first_of(" \n"), rest.size());
         const std::string_view token = rest.substr(0, end);
-        if (field == flagsAt || field == utimeAt || field == stimeAt || field == startAt) {
+        if (field == at[found]) {
             std::uint64_t value = 0;
             const auto [p, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
             if (ec != std::errc{} || p != token.data() + token.size()) break;
@@ -32,9 +32,9 @@ std::optional<ProcStat> parseProcStat(std::string_view content) {
         rest.remove_prefix(end);
         ++field;
     }
-    if (found < 3) return std::nullopt;
-    ProcStat stat{wanted[0], wanted[1], wanted[2], std::nullopt};
-    if (found == 4) stat.startTicks = wanted[3];
+    if (found < 4) return std::nullopt;
+    ProcStat stat{wanted[1], wanted[2], wanted[3], std::nullopt, wanted[0]};
+    if (found == 5) stat.startTicks = wanted[4];
     return stat;
 }
 

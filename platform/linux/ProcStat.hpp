@@ -17,6 +17,7 @@ struct ProcStat {
     // Field 22: when the process started, in clock ticks since boot (CLOCK_BOOTTIME); absent
     // when the line ends before it or it is malformed.
     std::optional<std::uint64_t> startTicks;
+    std::uint64_t parentPid = 0;  // field 4; 0 for the first process and kernel threads' parent
 };
 
 // Parses the text of /proc/PID/stat. The command name (field 2) may contain spaces and

@@ -1,5 +1,6 @@
 #include "System.hpp"
 
+#include "I18n.hpp"
 #include "LinuxClocks.hpp"
 #include "LinuxProcessTable.hpp"
 #include "ProcessEnvironment.hpp"
@@ -12,7 +13,9 @@ namespace {
 LinuxProcessTable& processTable(const Environment& env) {
     static LinuxProcessTable processes = [&] {
         XdgDataFolders folders = xdgDataFolders(env);
-        return LinuxProcessTable("/proc", std::move(folders.home), std::move(folders.dirs));
+        // Applications are named in the language the menu speaks.
+        return LinuxProcessTable("/proc", std::move(folders.home), std::move(folders.dirs),
+                                 readingLocale(env));
     }();
     return processes;
 }

@@ -168,8 +168,8 @@ TEST_F(AppControllerTest, MenuRefreshTimerAndRevealingOnlyKnownBundles) {
     *procs.procs[20].cpuNS += 300'000'000;
     tick(900);
     const MenuEntries menu = app->rebuildMenu();
-    // Each platform names itself here (I18nTest holds the wording): the row says which is meant.
-    EXPECT_EQ(menu.at(3).tooltip, t(Lang::en, S::systemProcess));  // after what "% CPU" means
+    // A program without a desktop entry or bundle (I18nTest holds the wording), after what "% CPU" means.
+    EXPECT_EQ(menu.at(3).tooltip, t(Lang::en, S::commandLineProgram));
     app->perform(menu[2]), app->perform(menu[3]);  // only Mail has a bundle
     app->openChart();
     for (const auto* message : {"close", "/opt/Mail.app", "/etc/passwd", "/opt/Mail.app/../../etc"})

@@ -107,9 +107,29 @@ TEST(Menu, LongNameIsCutForDisplayButLooksUpItsBundleInFull) {
     const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en),  // equal: by full name
                                     {{60, 60, {{name, 6000}, {name.substr(0, 27), 6000}}}},
                                     {{name, "/opt/Long Name.app"}});
-    EXPECT_EQ(menu[2].text, "     1. ABCDEFGHIJKLMNOPQRSTUVWXYZa \u2014 10% CPU \u00B7 50%");
-    EXPECT_EQ(menu[3].text, "     2. ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026 \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[2].text, "     1. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2069 \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[3].text, "     2. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026\u2069 \u2014 10% CPU \u00B7 50%");
     EXPECT_EQ(menu[3].tooltip, name + "\n/opt/Long Name.app\nClick to show in the file manager");
+}
+
+// Each name stands isolated, so its direction cannot move the figures; a terminal shows no
+// isolate, and what could reorder the line as U+FFFD.
+TEST(Menu, RowsIsolateTheirName) {
+    const std::string rlo = "\u202Eevil";
+    const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en), {{60, 60, {{"Mail", 2000}, {rlo, 1000}}}});
+    EXPECT_TRUE(menu.at(2).text.starts_with("     1. \u2068Mail\u2069 \u2014 ")) << menu.at(2).text;
+    EXPECT_TRUE(menu.at(3).text.starts_with(std::string("     2. \u2068").append(rlo) + "\u2069 \u2014 ")) << menu.at(3).text;
+    EXPECT_EQ(menuText({menu.at(3)}), "     2. \uFFFDevil \u2014 2% CPU \u00B7 33%\n");
+}
+
+// The system's services, programs without a desktop entry and applications are told apart.
+TEST(Menu, RowTooltipTellsWhatKindOfProgramItIs) {
+    const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::de),
+                                    {{60, 60, {{"Linux", 4000}, {"bash", 3000}, {"Mail", 2000}, {"cc1plus", 1000}}}},
+                                    {{"Mail", "/usr/share/applications/mail.desktop"}});
+    const S tips[] = {S::systemProcess, S::commandLineProgram, S::clickToReveal, S::commandLineProgram};
+    for (std::size_t i = 0; i < std::size(tips); ++i)
+        EXPECT_TRUE(menu.at(i + 2).tooltip.ends_with(t(Lang::de, tips[i]))) << menu.at(i + 2).text;
 }
 
 // ---- the battery's measured drain --------------------------------------------------------------

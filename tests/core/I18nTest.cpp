@@ -31,6 +31,19 @@ TEST(Lang, DetectsOverrideThenPosixOrderOfNonEmptyLocaleVariablesThenEnglish) {
     }
 }
 
+// Other programs' texts are read in the language ours are shown in.
+TEST(Lang, ReadingLocaleFollowsTheShownLanguage) {
+    const std::pair<std::string, std::string> cases[] = {{"LANG=de_AT.UTF-8@euro", "de_AT.UTF-8@euro"},
+        {"LC_ALL=zh_TW.UTF-8 LANG=de", "zh_TW.UTF-8"}, {"SAPWELL_LANG=ru LANG=de_DE", "ru_RU"}, {"LANG=fr_FR", "en_US"},
+        {"", "en_US"}, {"SAPWELL_LANG=zh LANG=zh_SG", "zh_SG"}};
+    for (const auto& [vars, locale] : cases) {
+        testing::FakeEnvironment env;  // "K=v K2=v2"
+        std::istringstream in(vars);
+        for (std::string k, v; getline(in, k, '=') && getline(in, v, ' ');) env.vars[k] = v;
+        EXPECT_EQ(readingLocale(env), locale) << vars;
+    }
+}
+
 TEST(StringTable, EveryTextIsPresentWellFormedAndComposed) {
     const auto placeholders = [](std::string_view text) {  // the "{x}" in a text, sorted
         std::string found;
@@ -56,7 +69,8 @@ TEST(StringTable, SpecialCharactersAreTheExactCodePointsEscapedHere) {
     using enum S;
     const std::tuple<Lang, S, std::string> cases[] = {
 #if !defined(__APPLE__)
-        {en, clickToReveal, "Click to show in the file manager"}, {en, systemProcess, "Linux system process \u2014 no separate app"},
+        {en, clickToReveal, "Click to show in the file manager"}, {en, systemProcess, "Linux system services \u2014 no separate app"},
+        {de, commandLineProgram, "Kommandozeilen- oder Hintergrundprogramm \u2014 kein Desktop-Eintrag gefunden"},
         {zh, cpuProxy, "CPU 时间替代值\uff1a此计算机不提供按应用的能耗数据"},
 #endif
         {ru, wattHour, "Вт\u00b7ч"}, {en, openChart, "Open Chart\u2026"}, {en, unitMicrowatt, "\u00b5W"},

@@ -72,6 +72,21 @@ TEST_F(SamplerTest, TruncatesPerProcessThenGroupsNamesAndOrdersLargestFirst) {
               (NamedAmounts{{"t_b_c_d", 4}, {"A_ B", 3}, {"pid-411", 2}, {"x_y", 1}}));
 }
 
+// Names reach the history file and terminals: no control character or broken byte may, while
+// other characters (bidi controls among them, isolated where names are shown) stay as they are.
+TEST_F(SamplerTest, ControlCharactersAndInvalidBytesInNamesAreMadeSafe) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"esc\x1b[2J\abel\r", "esc_[2J_bel_"}, {"nul\x01\x1f", "nul__"}, {"del\x7f", "del_"},
+        {"csi\u009b31m\u0085", "csi_31m_"},      // C1, encoded
+        {"raw\x9b\xff", "raw\uFFFD\uFFFD"},       // bytes that are no UTF-8
+        {"\u202Eevil\u2066x\u200F", "\u202Eevil\u2066x\u200F"}, {"Почта 微信 e\u0301", "Почта 微信 e\u0301"},
+    };
+    for (const auto& [raw, stored] : cases) {
+        EXPECT_EQ(deltas({{cpu(0, "/opt/" + raw), ms}}), (NamedAmounts{{stored, 1}})) << raw;
+        EXPECT_EQ(deltas({{cpu(0, std::nullopt, raw), ms}}), (NamedAmounts{{stored, 1}})) << raw;
+    }
+}
+
 TEST_F(SamplerTest, PidKeepsItsNameWhilePresentAndLosesItWhenGoneOrUnreadable) {
     table.add(7, cpu(4 * ms, "/opt/first"));
     Sampler s = primed();

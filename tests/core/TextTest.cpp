@@ -30,5 +30,18 @@ TEST(Text, CountsAndCutsGraphemeClusters) {
     EXPECT_EQ(text::graphemePrefix("abc", 5), "abc");
 }
 
+// A name's own isolates are balanced, so the closing mark closes the wrapping and nothing else.
+TEST(Text, IsolateWrapsTextSoItsDirectionStaysInside) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Mail", "\u2068Mail\u2069"}, {"", "\u2068\u2069"}, {"\u202Eevil", "\u2068\u202Eevil\u2069"},
+        {"a\u2069\u202Eb", "\u2068a\u202Eb\u2069"},                      // a PDI of no isolate of its own
+        {"\u2067open", "\u2068\u2067open\u2069\u2069"},                     // an isolate left open
+        {"\u2066x\u2069\u2069", "\u2068\u2066x\u2069\u2069"}, {"bad\xff", "\u2068bad\uFFFD\u2069"}};
+    for (const auto& [in, out] : cases) EXPECT_EQ(text::isolate(in), out) << in;
+    for (const char32_t c : {0x202A, 0x202E, 0x2066, 0x2069, 0x200E, 0x200F, 0x061C})
+        EXPECT_TRUE(text::isBidiControl(c)) << static_cast<unsigned>(c);
+    for (const char32_t c : {0x2029, 0x200D, 0x2065, 0x202F, 0x05D0}) EXPECT_FALSE(text::isBidiControl(c)) << static_cast<unsigned>(c);
+}
+
 }  // namespace
 }  // namespace sapwell

@@ -2,6 +2,7 @@
 
 #include "AppUnit.hpp"
 #include "Cgroup.hpp"
+#include "LibraryHelper.hpp"
 #include "ProcStat.hpp"
 
 namespace sapwell::platform {
@@ -87,7 +88,8 @@ TEST(Cgroup, FindsTheUnifiedMountAndGroupFolders) {
 TEST(ProcStat, ParsesFieldsAfterTheLastParenthesisAndConvertsTicks) {
     const auto s = parseProcStat("12 (a) b (c) S 1 1 1 0 -1 2097216 0 0 0 0 11 22 0 0\n");  // a hostile name
     ASSERT_TRUE(s);
-    EXPECT_EQ(std::tuple(s->flags, s->utimeTicks, s->stimeTicks, s->startTicks), std::tuple(2097216u, 11u, 22u, std::nullopt));
+    EXPECT_EQ(std::tuple(s->parentPid, s->flags, s->utimeTicks, s->stimeTicks, s->startTicks),
+              std::tuple(1u, 2097216u, 11u, 22u, std::nullopt));
     // The start time (field 22) when the line reaches it; junk there spoils only the start.
     const std::string upTo21 = "9 (x) S 1 1 1 0 -1 64 0 0 0 0 5 6 0 0 20 0 1 0 ";
     EXPECT_EQ(parseProcStat(upTo21 + "4242 1000 99\n")->startTicks, 4242u);
@@ -98,6 +100,21 @@ TEST(ProcStat, ParsesFieldsAfterTheLastParenthesisAndConvertsTicks) {
                             "12 (x) S 1 1 1 0 -1 64 0 0 0 0 5x 6", "12 x S 1 1 1 0 -1 64 0 0 0 0 5 6"})
         EXPECT_FALSE(parseProcStat(bad)) << bad;
     EXPECT_EQ(std::tuple(ticksToNS(1, 300), ticksToNS(~0ull, 100), ticksToNS(5, 0)), std::tuple(3'333'333u, ~0ull, 0u));
+}
+
+TEST(LibraryHelper, LibexecFoldersAndWebKitProcessesInLibraryFolders) {
+    const std::pair<std::string, bool> cases[] = {
+        {"/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/WebKitWebProcess", true},
+        {"/usr/lib64/webkit2gtk-4.1/WebKitNetworkProcess", true}, {"/usr/lib/wpe-webkit-1.1/WPEWebProcess", true},
+        {"/usr/libexec/gvfsd", true}, {"/usr/libexec/gcc/x86_64-redhat-linux/12/cc1plus", true},
+        {"/usr/lib/x86_64-linux-gnu/libexec/kf5/kioslave5", true}, {"/usr/local/libexec/helper", true},
+        {"/libexec/x", true},
+        // Programs a user starts, the applications' own executables and lookalikes elsewhere.
+        {"/usr/lib/firefox-esr/firefox-esr", false}, {"/usr/bin/WebKitWebProcess", false},
+        {"/usr/lib/gcc/x86_64-linux-gnu/12/cc1plus", false}, {"/opt/app/libexec/helper", false},
+        {"/home/me/usr/libexec/x", false}, {"/usr/libexec", false}, {"/usr/lib/x/WebKitWebProcess.so", false},
+        {"usr/libexec/x", false}, {"", false}};
+    for (const auto& [path, helper] : cases) EXPECT_EQ(isLibraryHelper(path), helper) << path;
 }
 
 }  // namespace

@@ -16,6 +16,21 @@ TEST(DesktopEntry, NameOfTheDesktopEntryGroup) {
     EXPECT_EQ(desktopEntryName("# c\n\n[Desktop Entry]\r\nName = a\\sb\\\\c\\nd\xff \r\n"), "a b\\c\nd\xEF\xBF\xBD");
 }
 
+// The most exact of the names the locale may use; GenericName is no name of the application.
+TEST(DesktopEntry, NameInTheLanguageOfTheLocale) {
+    const std::string entry = "[Desktop Entry]\nGenericName[de]=Browser\nName=Files\nName[de]=Dateien\n"
+                              "Name[de_AT]=Dateien AT\nName[sr@latin]=Datoteke\nName[sr_RS@latin]=Datoteke RS\n"
+                              "Name[ru]=\nName[zh_CN]=\u6587\u4ef6\nX-GNOME-FullName[de]=Voll\n[Other]\nName[fr]=Fichiers\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "Files"}, {"C", "Files"}, {"de", "Dateien"}, {"de_DE.UTF-8", "Dateien"}, {"de_AT.UTF-8@euro", "Dateien AT"},
+        {"sr_RS@latin", "Datoteke RS"}, {"sr_ME.UTF-8@latin", "Datoteke"}, {"sr_RS", "Files"},
+        {"ru_RU.UTF-8", "Files"},  // empty counts as none
+        {"zh_CN.UTF-8", "\u6587\u4ef6"}, {"zh_TW", "Files"}, {"fr_FR", "Files"}};
+    for (const auto& [locale, name] : cases) EXPECT_EQ(desktopEntryName(entry, locale), name) << locale;
+    EXPECT_EQ(desktopEntryName("[Desktop Entry]\nName[de]=Nur\n", "de_CH"), "Nur");
+    EXPECT_EQ(desktopEntryName("[Desktop Entry]\nName[de]=Nur\n", "en_US"), std::nullopt);
+}
+
 TEST(DesktopEntry, FoundInTheXdgFoldersInOrderAndCached) {
     sapwell::testing::FakeEnvironment env;
     const auto folders = [&env] { return applicationFolders(xdgDataFolders(env)); };

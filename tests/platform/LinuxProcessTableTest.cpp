@@ -49,6 +49,37 @@ TEST(LinuxProcessTable, ReadsAProcTreeAndResolvesLinuxOwners) {
     EXPECT_FALSE(tab.energyNJ(10));      // Linux has no energy counter
 }
 
+// Sapwell started from a shell: its WebKit processes, and what they start in turn, count for it.
+// A helper a service manager started in a unit of its own, or one left to the first process,
+// keeps its own name.
+TEST(LinuxProcessTable, HelpersFromLibraryFoldersCountForTheProgramThatStartedThem) {
+    sapwell::testing::TempDir t;
+    const std::string user = "/user.slice/user-1000.slice/user@1000.service/";
+    const std::string tab = user + "app.slice/app-org.gnome.Terminal.slice/vte-spawn-1.scope";
+    const std::string webkit = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/";
+    const std::tuple<Pid, Pid, std::string, std::string, std::string> procs[] = {  // pid, parent, group, exe, owner
+        {50, 1, user + "init.scope", "/usr/lib/systemd/systemd", "systemd"},
+        {99, 50, tab, "/bin/bash", "bash"},
+        {100, 99, tab, "/home/me/build/sapwell", "sapwell"},
+        {101, 100, tab, webkit + "WebKitWebProcess", "sapwell"},
+        {102, 100, tab, webkit + "WebKitNetworkProcess", "sapwell"},
+        {103, 101, tab, "/usr/libexec/helper", "sapwell"},  // through a helper
+        {110, 50, user + "app.slice/gvfs-daemon.service", "/usr/libexec/gvfsd", "gvfsd"},
+        {111, 110, user + "app.slice/gvfs-daemon.service", "/usr/libexec/gvfsd-trash", "gvfsd-trash"},
+        {120, 1, tab, webkit + "WebKitWebProcess", "WebKitWebProcess"},  // its program is gone
+        {121, 130, tab, "/usr/libexec/lost", "lost"},                      // its parent unreadable
+    };
+    for (const auto& [pid, parent, group, exe, owner] : procs) {
+        const std::string dir = "proc/" + std::to_string(pid) + "/";
+        t.write(dir + "stat", std::to_string(pid) + " (a) S " + std::to_string(parent) + " 1 1 0 -1 0 0 0 0 0 1 1 0 0 20 0\n");
+        t.write(dir + "cgroup", "0::" + group + "\n");
+        std::filesystem::create_symlink(exe, t / (dir + "exe"));
+    }
+    LinuxProcessTable table(t / "proc", std::nullopt, {});
+    for (const auto& [pid, parent, group, exe, owner] : procs)
+        EXPECT_EQ(table.ownerOf(pid, table.processPath(pid)), (Owner{owner, {}})) << pid;
+}
+
 TEST(LinuxProcessTable, GroupsFromTheUnifiedHierarchyAndAgesFromStat) {
     sapwell::testing::TempDir t;
     const auto term = t.write("share/applications/org.gnome.Terminal.desktop", "[Desktop Entry]\nName=Terminal\n");

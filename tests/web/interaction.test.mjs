@@ -72,11 +72,11 @@ for (const [label, names, make, tag = 'cpu_ms'] of [['hostile names through the 
   }, { stub: true });
 }
 
-const mail = () => genPage(minutes(5, 'energy_mj', () => ({ Mail: 500, kworker: 100 })),
+const mail = () => genPage(minutes(5, 'energy_mj', () => ({ Mail: 500, Linux: 200, kworker: 100 })),
   { capacity: null, bundles: { Mail: '/Applications/Mail.app' } });
 test('a click on a name with a bundle posts its path; Command-W alone posts "close" and is consumed', mail, async (page) => {
   assert.deepEqual(await page.$$eval('#tb td:first-child', (tds) => tds.map((td) => [td.className, td.title])),
-    await page.evaluate(() => [['app', '/Applications/Mail.app\n' + L.reveal], ['', L.appNotFound]]));
+    await page.evaluate(() => [['app', '/Applications/Mail.app\n' + L.reveal], ['', L.systemService], ['', L.program]]));
   await page.click('#tb tr:nth-child(2) td:first-child');  // no bundle
   await page.click('#tb tr:nth-child(1) td:nth-child(3)');  // not the name
   for (const key of ['Meta+Shift+KeyW', 'Meta+Alt+KeyW', 'Control+KeyW', 'KeyW']) await page.keyboard.press(key);
@@ -90,3 +90,28 @@ test('a click on a name with a bundle posts its path; Command-W alone posts "clo
 
 test('without a host, clicks and Command-W post nothing and fail nowhere', mail,
   async (page) => page.click('#tb td.app').then(() => page.keyboard.press('Meta+KeyW')));
+
+// A name keeps its direction to itself: an override, an embedding, a stray PDI before an override,
+// an isolate left open and a right-to-left name each leave the figures beside them in order.
+const bidi = ['\u202Eevil', '\u202Bembed', 'a\u2069\u202Eb', '\u2067open', '\u05D3\u05E4\u05D3\u05E4\u05DF'];
+test('names with bidi controls or right-to-left letters do not reorder their row or tooltip line',
+  () => dumpPage(minutes(6, 'cpu_ms', () => Object.fromEntries(bidi.map((n, j) => [n, (bidi.length - j) * 1000])))),
+  async (page) => {
+    await hoverIndex(page, 3);
+    const [lines, rows, names] = await page.evaluate(() => {
+      const box = (node, from, to) => ((r) => (r.setStart(node, from), r.setEnd(node, to), r.getBoundingClientRect()))(
+        document.createRange());
+      const before = (a, b) => a.right <= b.left + 0.5;
+      // Each tooltip line: the name, then " — 1.00 CPU s/min" to its right and not mirrored.
+      const lines = Array.from(document.querySelectorAll('#tip bdi'), (bdi) => {
+        const rate = bdi.nextSibling, n = rate.length;
+        return before(bdi.getBoundingClientRect(), box(rate, 1, 2)) && before(box(rate, 1, 2), box(rate, n - 1, n));
+      });
+      const rows = Array.from(document.querySelectorAll('#tb tr'), (tr) => Array.from(tr.cells).every((c, i, cs) =>
+        i === 0 || before(cs[i - 1].getBoundingClientRect(), c.getBoundingClientRect())));
+      return [lines, rows, Array.from(document.querySelectorAll('#tb bdi'), (b) => b.textContent)];
+    });
+    assert.deepEqual([lines, rows], [bidi.map(() => true), bidi.map(() => true)]);
+    // Isolates balanced: the stray PDI goes, the open one is closed.
+    assert.deepEqual(names, ['\u202Eevil', '\u202Bembed', 'a\u202Eb', '\u2067open\u2069', bidi[4]]);
+  });

@@ -159,6 +159,10 @@ class Desktop(unittest.TestCase):
                (item_id, "clicked", d.GLib.Variant("i", 0), 0), "(isvu)")
 
 
+def unisolated(text):
+    return text.replace("\u2068", "").replace("\u2069", "")
+
+
 class MenuAndLabel(Desktop):
     def test_label_and_menu_match_print_menu_at_start_and_after_a_minute_closes(self):
         m = minute_now()
@@ -178,7 +182,10 @@ class MenuAndLabel(Desktop):
         self.assertEqual((label, entries[0][1]), ("40% CPU", "Now \u2014 40% CPU"),
                          "read after the second pass: the start took more than 2 s")
         expected = self.print_menu()
-        self.assertEqual([t for _, t, _ in entries[:-2]], expected)
+        # The exported menu isolates each name (FSI ... PDI) so the host's bidi cannot let it move
+        # the figures; the plain text, for terminals that do not honour isolates, leaves them out.
+        self.assertTrue(entries[2][1].startswith("     1. \u2068Firefox\u2069 \u2014 "), entries[2])
+        self.assertEqual([unisolated(t) for _, t, _ in entries[:-2]], expected)
         # "Now" keeps its rows in the top level; each window opens its rows from its header.
         self.assertEqual([t for _, t, _, inner in tree if inner],
                          [t for t in expected if t.startswith(("15 ", "30 ", "1 ", "24 "))])
@@ -216,7 +223,7 @@ class MenuAndLabel(Desktop):
         # SIGTERM closed and wrote the minute in progress, so the stored history now holds
         # what the app showed; "Collected" counts that last minute once more.
         again = self.print_menu()
-        shown = [t for _, t, _ in after[:-2]]
+        shown = [unisolated(t) for _, t, _ in after[:-2]]
         collected = [i for i, t in enumerate(again) if t.startswith("Collected: ")]
         self.assertEqual(len(collected), 1)
         del again[collected[0]], shown[collected[0]]
@@ -370,7 +377,7 @@ class ChartWindow(Desktop):
             self.assertEqual(files.shown(), [[uri]])
             self.assertIn("%20", uri)  # spaces and non-ASCII survived as GIO writes them
             # The application's row in the menu reveals the same entry.
-            row = next(i for i, t, _ in self.layout() if t.startswith("     1. Sap Test \u2014 "))
+            row = next(i for i, t, _ in self.layout() if t.startswith("     1. \u2068Sap Test\u2069 \u2014 "))
             self.click(row)
             d.wait_for(lambda: len(files.shown()) == 2, what="the reveal from the menu")
             self.assertEqual(files.shown(), [[uri], [uri]])

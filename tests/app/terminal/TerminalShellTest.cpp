@@ -31,6 +31,16 @@ TEST(TerminalText, ControlCharactersAndBadBytesCannotReachTheTerminal) {
     EXPECT_EQ(cutToWidth("x\x1b]0;title\x07", 40), "x\uFFFD]0;title\uFFFD");
 }
 
+// Nor may a name reorder its line: overrides, embeddings and marks show as U+FFFD; the isolate
+// the menu puts around every name keeps nothing apart on a terminal and goes.
+TEST(TerminalText, BidiControlsCannotReorderTheLine) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"1. \u2068\u202Eevil\u2069 \u2014 9%", "1. \uFFFDevil \u2014 9%"},
+        {"\u202A\u202B\u202C\u202D|\u200E\u200F\u061C", "\uFFFD\uFFFD\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD"},
+        {"\u2066a\u2067b\u2068c\u2069", "abc"}, {"\u05E9\u05DC\u05D5\u05DD", "\u05E9\u05DC\u05D5\u05DD"}};
+    for (const auto& [in, out] : cases) EXPECT_EQ(terminalSafe(in), out) << in;
+}
+
 TEST(TerminalShell, FrameStylesCutsAndKeepsTheKeysOnAShortScreen) {
     EventLoop loop;
     testing::FakeEnvironment env;
