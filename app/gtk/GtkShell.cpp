@@ -8,6 +8,7 @@
 
 #include "AppController.hpp"
 #include "ChartDump.hpp"
+#include "Decimal.hpp"
 #include "DesktopBus.hpp"
 
 namespace sapwell {
@@ -27,6 +28,18 @@ gboolean fireTimer(gpointer data) {
 }
 
 void dropTimer(gpointer data) { delete static_cast<TimerAction*>(data); }
+
+constexpr double chartReleaseS = 60;
+
+// How long the chart window stays hidden before its web view is let go: 60 s, or
+// SAPWELL_CHART_RELEASE_SECONDS (1 to 86400) for tests that cannot wait a minute.
+double chartReleaseAfter(const Environment& env) {
+    const auto value = env.get("SAPWELL_CHART_RELEASE_SECONDS");
+    if (!value || value->empty()) return chartReleaseS;
+    const auto s = parseFinite(*value);
+    if (!s || !(*s >= 1 && *s <= 86400)) return chartReleaseS;
+    return *s;
+}
 
 // Every digit as the widest one, so the panel keeps room for any figure of that shape.
 std::string guideFor(const std::string& text) {
@@ -113,7 +126,7 @@ void GtkShell::loadChart(const std::string& html) {
             [this](const std::string& message) {
                 if (controller_) controller_->receive(message);
             },
-            reportDraw_);
+            reportDraw_, chartReleaseAfter(env_));
         chartUnavailable_ = !chart_;
     }
     if (chart_) {
