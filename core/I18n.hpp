@@ -44,10 +44,10 @@ enum class S : std::uint8_t {
     unitCPUSecondsPerMinute, unitMilliwatt, unitMicrowatt, unitWattHour, unitMilliwattHour,
     unitMicrowattHour, period, period1h, period6h, period1d, period1w, periodAll,
     idleAndScreen, drainShared, runtimeMeasured, onBatteryFor, lastSleep, viewCPU, viewBattery,
-    measure,
+    measure, noTraySummary, noTrayBody,
 };
 
-inline constexpr std::size_t stringKeyCount = 88;
+inline constexpr std::size_t stringKeyCount = 90;
 
 // Every key in declaration order.
 const std::array<S, stringKeyCount>& allKeys();
