@@ -26,7 +26,7 @@ int runApp(Seam& seam, const std::string& appPath, std::ostream& err, ShellLoop&
     // One writer per history: a second copy would append every minute twice.
     const auto historyFile = History::dataFile(seam.env);
     InstanceLock lock;
-    if (!lockForRun(lock, historyFile, err)) return 1;
+    if (!lockForRun(lock, historyFile, err)) return loop.alreadyRunning(err);
 
     // Declared in this order so the controller, which cancels its timers through the shell, goes
     // first, and the lock last.

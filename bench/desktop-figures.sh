@@ -1,7 +1,8 @@
 #!/bin/sh
 # Figures of the desktop shell against the terminal view, side by side in one run, on an
 # eight-day history: resident memory, idle CPU seconds per hour, the time from "Open Chart…" to
-# the page's first completed draw(), and memory with the chart open (web processes included).
+# the page's first completed draw(), and the tray's memory with its children (PSS from
+# smaps_rollup): idle, with the chart open (web processes included) and 90 s after closing it.
 #   sh bench/desktop-figures.sh [build-dir] [idle-seconds]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)

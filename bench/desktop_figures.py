@@ -13,6 +13,7 @@ import desktop as d
 BINARY = os.environ["SAPWELL_BINARY"]
 IDLE = float(os.environ.get("SAPWELL_IDLE_SECONDS", "300"))
 TICKS_PER_S = os.sysconf("SC_CLK_TCK")
+AFTER_CLOSE = 90
 
 
 def history(path):
@@ -113,13 +114,27 @@ def main():
             return stamps[n - 1] if len(stamps) >= n else None
         return d.wait_for(drawn, timeout=60, what="the page's draw()") - clicked
 
+    def tray_memory(what):
+        procs = family(tray.pid)
+        rss = sum(memory_kb(p, "VmRSS") for p in procs) / 1024
+        pss = sum(memory_kb(p, "Pss") for p in procs) / 1024
+        print("  tray and children, %s: %d processes, RSS %.1f MB, PSS %.1f MB"
+              % (what, len(procs), rss, pss))
+        return pss
+
+    idle_pss = tray_memory("idle")
     for n in (1, 2, 3):
         print("  Open Chart to first completed draw(), opening %d: %.0f ms" % (n, open_chart(n)))
     d.pump(3)
-    procs = family(tray.pid)
-    rss = sum(memory_kb(p, "VmRSS") for p in procs) / 1024
-    pss = sum(memory_kb(p, "Pss") for p in procs) / 1024
-    print("  with the chart open: %d processes, RSS %.1f MB, PSS %.1f MB" % (len(procs), rss, pss))
+    tray_memory("with the chart open")
+    # Closed as a user closes it; the window lets WebKit go after 60 s hidden.
+    window = d.chart_windows()[0]
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], timeout=30)
+    subprocess.run(["xdotool", "key", "ctrl+w"], timeout=30)
+    d.wait_for(lambda: not d.chart_windows(), what="the window to hide")
+    d.pump(AFTER_CLOSE)
+    after = tray_memory("%.0f s after closing the chart" % AFTER_CLOSE)
+    print("  %.1f MB above the idle tray (target: within 10 MB)" % (after - idle_pss))
 
     for p in (tray, terminal):
         p.terminate()

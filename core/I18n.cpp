@@ -279,6 +279,16 @@ constexpr std::array<Row, stringKeyCount> rows{{
         "单个核心的百分比；200% = 2 个核心满载",
     },
     /* commandLineProgram */ commandLineTexts,
+    /* noTraySummary */ Row{"Sapwell is running", "Sapwell работает", "Sapwell läuft", "Sapwell 正在运行"},
+    /* noTrayBody */ Row{
+        "This desktop shows no tray indicators. Start Sapwell again from the applications menu to "
+        "open its chart; in a terminal, {c} show the figures.",
+        "Этот рабочий стол не показывает значки в области уведомлений. Запустите Sapwell ещё раз "
+        "из меню приложений, чтобы открыть график; в терминале цифры покажут команды {c}.",
+        "Diese Arbeitsoberfläche zeigt keine Statussymbole an. Starten Sie Sapwell erneut aus dem "
+        "Anwendungsmenü, um das Diagramm zu öffnen; im Terminal zeigen {c} die Zahlen.",
+        "此桌面不显示托盘指示器。从应用程序菜单再次启动 Sapwell 即可打开图表；在终端中，{c} 可查看数据。",
+    },
 }};
 // clang-format on
 
@@ -290,7 +300,7 @@ constexpr std::array<S, stringKeyCount> makeKeys() {
 
 constexpr std::array<S, stringKeyCount> keys = makeKeys();
 
-static_assert(static_cast<std::size_t>(S::commandLineProgram) + 1 == stringKeyCount, "every key has a row");
+static_assert(static_cast<std::size_t>(S::noTrayBody) + 1 == stringKeyCount, "every key has a row");
 
 // The table column of a language; a corrupt value reads as English rather than out of bounds.
 std::size_t column(Lang lang) {

@@ -49,10 +49,10 @@ enum class S : std::uint8_t {
     measure, scrollKeys, historyNotSaved, historySavedAgain, historyTooLarge, minutesNotSaved,
     faultNotRegular, faultNotOwned, faultDiskFull, faultReadOnly, faultDenied, faultFailed,
     faultOtherInstance, faultNotLocked, faultNoFolder, cpuPercentMeaning,
-    commandLineProgram,
+    commandLineProgram, noTraySummary, noTrayBody,
 };
 
-inline constexpr std::size_t stringKeyCount = 104;
+inline constexpr std::size_t stringKeyCount = 106;
 
 // Every key in declaration order.
 const std::array<S, stringKeyCount>& allKeys();

@@ -1,5 +1,6 @@
 #include "ChartWindow.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <type_traits>
@@ -28,19 +29,54 @@ std::optional<std::string> messageText(JSCValue* value) {
     return std::string(s ? s.get() : "");
 }
 
-ChartWindow::ChartWindow(Receive receive, bool reportDraw)
+ChartWindow::ChartWindow(Receive receive, bool reportDraw, double releaseAfterS,
+                         Released released)
     : receive_(std::move(receive)),
+      released_(std::move(released)),
+      reportDraw_(reportDraw),
+      releaseAfterMs_(static_cast<guint>(std::clamp(releaseAfterS, 0.05, 86400.0) * 1000)),
       window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
-      content_(webkit_user_content_manager_new()) {
+      overlay_(gtk_overlay_new()),
+      cover_(gtk_drawing_area_new()) {
     gtk_window_set_default_size(GTK_WINDOW(window_), width, height);
     gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
     g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
     // Connected to the window, this runs before the window hands the key to the page.
     g_signal_connect(window_, "key-press-event", G_CALLBACK(onKey), this);
 
+    // The theme's own background, so neither the view nor the cover shows white in a dark theme.
+    GtkSettings* settings = gtk_settings_get_default();
+    gboolean preferDark = FALSE;
+    if (settings != nullptr) {
+        g_object_get(settings, "gtk-application-prefer-dark-theme", &preferDark, nullptr);
+    }
+    if (!gtk_style_context_lookup_color(gtk_widget_get_style_context(window_), "theme_bg_color",
+                                        &background_)) {
+        gdk_rgba_parse(&background_, preferDark ? "#1c1c1e" : "#f5f5f7");
+    }
+    background_.alpha = 1;
+
+    // The view lies under the cover, laid out at the window's size, until its page has loaded.
+    g_signal_connect(cover_, "draw", G_CALLBACK(onDrawCover), this);
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), cover_);
+    gtk_container_add(GTK_CONTAINER(window_), overlay_);
+    gtk_widget_show(overlay_);
+}
+
+ChartWindow::~ChartWindow() {
+    cancelRelease();
+    release();
+    gtk_widget_destroy(window_);
+}
+
+void ChartWindow::build() {
+    // A context of its own: when it goes, WebKit's network process goes with it, which the
+    // shared default context would keep for the life of the tray. Nothing of the page is stored.
+    context_ = webkit_web_context_new_ephemeral();
+    content_ = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(content_, channel);
     g_signal_connect(content_, "script-message-received::sapwell", G_CALLBACK(onMessage), this);
-    if (reportDraw) {
+    if (reportDraw_) {
         webkit_user_content_manager_register_script_message_handler(content_, drawnChannel);
         g_signal_connect(content_, "script-message-received::sapwellDrawn", G_CALLBACK(onDrawn),
                          nullptr);
@@ -51,26 +87,47 @@ ChartWindow::ChartWindow(Receive receive, bool reportDraw)
         webkit_user_script_unref(script);
     }
 
-    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(content_));
+    view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_,
+                                         "user-content-manager", content_, nullptr));
+    webkit_web_view_set_background_color(view_, &background_);
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), nullptr);
     g_signal_connect(view_, "create", G_CALLBACK(onCreate), nullptr);
-    gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+    g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
+    g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onProcessGone), this);
+    gtk_container_add(GTK_CONTAINER(overlay_), GTK_WIDGET(view_));
     gtk_widget_show(GTK_WIDGET(view_));
 }
 
-ChartWindow::~ChartWindow() {
-    gtk_widget_destroy(window_);
+void ChartWindow::release() {
+    if (view_ == nullptr) return;
+    // Destroying the view ends its web process; the last reference to the context, its network
+    // process.
+    gtk_widget_destroy(GTK_WIDGET(view_));
+    view_ = nullptr;
     g_object_unref(content_);
+    content_ = nullptr;
+    g_object_unref(context_);
+    context_ = nullptr;
+}
+
+void ChartWindow::cover(bool covered) { gtk_widget_set_visible(cover_, covered); }
+
+void ChartWindow::cancelRelease() {
+    if (releaseTimer_ != 0) g_source_remove(releaseTimer_);
+    releaseTimer_ = 0;
 }
 
 void ChartWindow::load(const std::string& html) {
+    if (view_ == nullptr) build();
+    cover(true);
     webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 
 void ChartWindow::show(const std::string& title) {
+    cancelRelease();
     gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
     if (!gtk_widget_get_visible(window_) && place_) {
         gtk_window_move(GTK_WINDOW(window_), place_->first, place_->second);
@@ -84,6 +141,31 @@ void ChartWindow::hide() {
     gtk_window_get_position(GTK_WINDOW(window_), &x, &y);
     place_ = {x, y};
     gtk_widget_hide(window_);
+    cancelRelease();
+    releaseTimer_ = g_timeout_add(releaseAfterMs_, onReleaseDue, this);
+}
+
+gboolean ChartWindow::onReleaseDue(gpointer self) {
+    auto* window = static_cast<ChartWindow*>(self);
+    window->releaseTimer_ = 0;
+    window->release();
+    if (window->released_) window->released_();
+    return G_SOURCE_REMOVE;
+}
+
+void ChartWindow::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+    // A failed load finishes too, so the cover never stays.
+    if (event == WEBKIT_LOAD_FINISHED) static_cast<ChartWindow*>(self)->cover(false);
+}
+
+void ChartWindow::onProcessGone(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self) {
+    static_cast<ChartWindow*>(self)->cover(false);
+}
+
+gboolean ChartWindow::onDrawCover(GtkWidget*, cairo_t* cr, gpointer self) {
+    gdk_cairo_set_source_rgba(cr, &static_cast<ChartWindow*>(self)->background_);
+    cairo_paint(cr);
+    return TRUE;
 }
 
 void ChartWindow::onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
@@ -140,9 +222,11 @@ gboolean ChartWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
 }  // namespace sapwell
 
 extern "C" __attribute__((visibility("default"))) sapwell::ChartView* sapwell_chart_view_new(
-    sapwell::ChartView::Receive receive, bool reportDraw) noexcept {
+    sapwell::ChartView::Receive receive, bool reportDraw, double releaseAfterS,
+    sapwell::ChartView::Released released) noexcept {
     try {
-        return new sapwell::ChartWindow(std::move(receive), reportDraw);
+        return new sapwell::ChartWindow(std::move(receive), reportDraw, releaseAfterS,
+                                        std::move(released));
     } catch (...) {
         return nullptr;  // the tray goes on without the chart
     }

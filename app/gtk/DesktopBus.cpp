@@ -2,11 +2,20 @@
 
 #include <memory>
 
+#include "Format.hpp"
+
 namespace sapwell {
 
 namespace {
 
 constexpr int callTimeoutMs = 5000;
+
+constexpr const char* appName = "io.github.sapwell.Sapwell";
+constexpr const char* appPath = "/io/github/sapwell/Sapwell";
+constexpr const char* appInterfaceXml =
+    "<node><interface name='io.github.sapwell.Sapwell'>"
+    "<method name='OpenChart'/>"
+    "</interface></node>";
 
 template <typename T>
 struct GFree {
@@ -102,27 +111,56 @@ void noticeIfNoTrayHost(Lang lang, const std::string& iconPath) {
     g_object_unref(bus);
 }
 
+bool openChartInRunningInstance() {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr) return false;
+    // Never started by the bus: only an instance already running may answer.
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, appName, appPath, appName, "OpenChart", nullptr, nullptr,
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs, nullptr, nullptr);
+    g_object_unref(bus);
+    if (reply == nullptr) return false;
+    g_variant_unref(reply);
+    return true;
+}
+
 }  // namespace DesktopBus
 
-NoTrayNotice noTrayNotice(Lang lang) {
-    constexpr const char* commands = "sapwell --terminal, sapwell --print-menu, sapwell --dump-chart";
-    switch (lang) {
-    case Lang::ru:
-        return {"Sapwell работает",
-                std::string("Этот рабочий стол не показывает значки в области уведомлений. "
-                            "Цифры покажут команды ") + commands + "."};
-    case Lang::de:
-        return {"Sapwell läuft",
-                std::string("Diese Arbeitsoberfläche zeigt keine Statussymbole an. "
-                            "Die Zahlen zeigen die Befehle ") + commands + "."};
-    case Lang::zh:
-        return {"Sapwell 正在运行",
-                std::string("此桌面不显示托盘指示器。查看数据请使用：") + commands + "。"};
-    case Lang::en: break;
+AppBusName::AppBusName(std::function<void()> openChart) : openChart_(std::move(openChart)) {
+    owner_ = g_bus_own_name(G_BUS_TYPE_SESSION, appName, G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE,
+                            onBusAcquired, nullptr, nullptr, this, nullptr);
+}
+
+AppBusName::~AppBusName() {
+    g_bus_unown_name(owner_);
+    if (bus_ != nullptr) {
+        if (object_ != 0) g_dbus_connection_unregister_object(bus_, object_);
+        g_object_unref(bus_);
     }
-    return {"Sapwell is running",
-            std::string("This desktop shows no tray indicators. To see the figures, use ") +
-                commands + "."};
+}
+
+void AppBusName::onBusAcquired(GDBusConnection* bus, const gchar*, gpointer self) {
+    auto* name = static_cast<AppBusName*>(self);
+    static GDBusNodeInfo* const info = g_dbus_node_info_new_for_xml(appInterfaceXml, nullptr);
+    static const GDBusInterfaceVTable vtable{onCall, nullptr, nullptr, {}};
+    if (info == nullptr || name->bus_ != nullptr) return;
+    name->bus_ = G_DBUS_CONNECTION(g_object_ref(bus));
+    name->object_ = g_dbus_connection_register_object(bus, appPath, info->interfaces[0], &vtable,
+                                                      self, nullptr, nullptr);
+}
+
+void AppBusName::onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                        const gchar* method, GVariant*, GDBusMethodInvocation* invocation,
+                        gpointer self) {
+    // The reply first: the caller exits on it, whatever opening the chart then takes.
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    if (std::string_view(method) == "OpenChart") static_cast<AppBusName*>(self)->openChart_();
+}
+
+NoTrayNotice noTrayNotice(Lang lang) {
+    return {std::string(t(lang, S::noTraySummary)),
+            fillIn(t(lang, S::noTrayBody),
+                   {{"{c}", "sapwell --terminal, sapwell --print-menu, sapwell --dump-chart"}})};
 }
 
 }  // namespace sapwell

@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <functional>
 #include <string>
 
 #include "I18n.hpp"
@@ -21,7 +22,33 @@ void reveal(const std::string& path);
 // notification saying that Sapwell runs and how to see its figures without a tray.
 void noticeIfNoTrayHost(Lang lang, const std::string& iconPath);
 
+// Asks the running instance, through its name on the session bus, to open its chart window.
+// False when none answers (none runs, or it runs without the tray: the terminal view).
+bool openChartInRunningInstance();
+
 }  // namespace DesktopBus
+
+// The running tray on the session bus: the name "io.github.sapwell.Sapwell" with one method,
+// OpenChart, which a second start calls instead of showing nothing. Held from construction to
+// destruction; a request runs `openChart` on the main loop.
+class AppBusName {
+public:
+    explicit AppBusName(std::function<void()> openChart);
+    ~AppBusName();
+    AppBusName(const AppBusName&) = delete;
+    AppBusName& operator=(const AppBusName&) = delete;
+
+private:
+    static void onBusAcquired(GDBusConnection* bus, const gchar*, gpointer self);
+    static void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                       const gchar* method, GVariant*, GDBusMethodInvocation* invocation,
+                       gpointer self);
+
+    std::function<void()> openChart_;
+    guint owner_ = 0;
+    GDBusConnection* bus_ = nullptr;
+    guint object_ = 0;
+};
 
 // The notification's words in a language.
 struct NoTrayNotice {

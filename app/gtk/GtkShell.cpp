@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "AppController.hpp"
 #include "ChartDump.hpp"
+#include "Decimal.hpp"
 #include "DesktopBus.hpp"
 
 namespace sapwell {
@@ -27,6 +29,44 @@ gboolean fireTimer(gpointer data) {
 }
 
 void dropTimer(gpointer data) { delete static_cast<TimerAction*>(data); }
+
+constexpr double chartReleaseS = 60;
+
+// How long the chart window stays hidden before its web view is let go: 60 s, or
+// SAPWELL_CHART_RELEASE_SECONDS (1 to 86400) for tests that cannot wait a minute.
+double chartReleaseAfter(const Environment& env) {
+    const auto value = env.get("SAPWELL_CHART_RELEASE_SECONDS");
+    if (!value || value->empty()) return chartReleaseS;
+    const auto s = parseFinite(*value);
+    if (!s || !(*s >= 1 && *s <= 86400)) return chartReleaseS;
+    return *s;
+}
+
+// The panel's darkness in a KDE session: KDE's own colour settings, else GTK's dark preference
+// or a dark theme's name; light when nothing says.
+bool panelIsDark() {
+    const std::unique_ptr<gchar, decltype(&g_free)> file(
+        g_build_filename(g_get_user_config_dir(), "kdeglobals", nullptr), g_free);
+    gchar* text = nullptr;
+    gsize length = 0;
+    if (g_file_get_contents(file.get(), &text, &length, nullptr)) {
+        const auto dark = kdeWindowIsDark(std::string_view(text, length));
+        g_free(text);
+        if (dark) return *dark;
+    }
+    GtkSettings* settings = gtk_settings_get_default();
+    if (settings == nullptr) return false;
+    gboolean preferDark = FALSE;
+    gchar* theme = nullptr;
+    g_object_get(settings, "gtk-application-prefer-dark-theme", &preferDark, "gtk-theme-name",
+                 &theme, nullptr);
+    const std::unique_ptr<gchar, decltype(&g_free)> lower(
+        theme != nullptr ? g_ascii_strdown(theme, -1) : nullptr, g_free);
+    g_free(theme);
+    const auto gtkTheme = g_getenv("GTK_THEME");
+    return preferDark || (lower && std::strstr(lower.get(), "dark") != nullptr) ||
+           (gtkTheme != nullptr && std::strstr(gtkTheme, ":dark") != nullptr);
+}
 
 // Every digit as the widest one, so the panel keeps room for any figure of that shape.
 std::string guideFor(const std::string& text) {
@@ -51,6 +91,11 @@ GtkShell::GtkShell(const Environment& env, std::string iconFolder, bool reportDr
     app_indicator_set_title(indicator_, "Sapwell");
     app_indicator_set_menu(indicator_, menu_.menu());
     app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_ACTIVE);
+    if (desktopHidesLabels(env_.get("XDG_CURRENT_DESKTOP").value_or(""))) {
+        const std::unique_ptr<gchar, decltype(&g_free)> folder(
+            g_build_filename(g_get_user_runtime_dir(), "sapwell", "icons", nullptr), g_free);
+        figureIcon_ = std::make_unique<FigureIcon>(folder.get(), panelIsDark());
+    }
 
     // The exported menu's root tells when a host is about to show it.
     DbusmenuServer* server = nullptr;
@@ -84,6 +129,22 @@ void GtkShell::setStatusText(const std::string& text) {
     // The reserved width only grows, so the panel does not jiggle as figures change.
     if (g_utf8_strlen(guide.c_str(), -1) > g_utf8_strlen(guide_.c_str(), -1)) guide_ = guide;
     app_indicator_set_label(indicator_, text.c_str(), guide_.c_str());
+    if (figureIcon_) showFigureIcon(text);
+}
+
+void GtkShell::showFigureIcon(const std::string& text) {
+    // Until there is a figure, and should one fail to be drawn, the application's own icon.
+    const auto name = (text.empty() || text == "\u2026") ? std::nullopt : figureIcon_->draw(text);
+    if (name) {
+        if (!figureShown_) {
+            app_indicator_set_icon_theme_path(indicator_, figureIcon_->themePath().c_str());
+        }
+        app_indicator_set_icon_full(indicator_, name->c_str(), text.c_str());
+    } else if (figureShown_) {
+        app_indicator_set_icon_theme_path(indicator_, iconFolder_.c_str());
+        app_indicator_set_icon_full(indicator_, iconName, "Sapwell");
+    }
+    figureShown_ = name.has_value();
 }
 
 void GtkShell::setTooltip(const std::string& text) {
@@ -113,7 +174,7 @@ void GtkShell::loadChart(const std::string& html) {
             [this](const std::string& message) {
                 if (controller_) controller_->receive(message);
             },
-            reportDraw_);
+            reportDraw_, chartReleaseAfter(env_));
         chartUnavailable_ = !chart_;
     }
     if (chart_) {

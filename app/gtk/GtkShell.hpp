@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ChartModule.hpp"
+#include "FigureIcon.hpp"
 #include "Seam.hpp"
 #include "Shell.hpp"
 #include "TrayMenu.hpp"
@@ -46,6 +47,7 @@ public:
     std::string iconPath() const;
 
 private:
+    void showFigureIcon(const std::string& text);
     static gboolean onAboutToShow(GObject*, gpointer self);
     static gboolean onEvent(GObject*, const char* name, GVariant*, guint, gpointer self);
 
@@ -57,6 +59,9 @@ private:
     AppIndicator* indicator_;
     std::string label_;
     std::string guide_;
+    // Where the panel shows no label (KDE), the figure is drawn as the icon.
+    std::unique_ptr<FigureIcon> figureIcon_;
+    bool figureShown_ = false;
     std::unique_ptr<ChartView> chart_;
     bool chartUnavailable_ = false;
     GMainLoop* loop_;

@@ -69,6 +69,8 @@ public:
         shell_->attach(controller);
         controller_ = &controller;
         controller.launch();
+        // A second start opens the chart here instead of showing nothing.
+        const AppBusName name([&controller] { controller.openChart(); });
 
         // Some desktops show no indicators at all; say once how to see the figures there.
         NoHostCheck check{shell_, controller.units().lang};
@@ -84,6 +86,12 @@ public:
     }
 
     void close() override { controller_ = nullptr; }
+
+    // Started again from the desktop's menu: the running instance shows its chart, so the
+    // user sees an answer (with no tray host, the only one there is).
+    int alreadyRunning(std::ostream&) override {
+        return DesktopBus::openChartInRunningInstance() ? 0 : 1;
+    }
 
     // A stop request: the run's controller ends the loop, if there is one yet.
     static gboolean onStopSignal(gpointer self) {

@@ -203,6 +203,36 @@ def layout_tree(layout):
     return level(layout[1])
 
 
+def luminance(png):
+    """The mean luminance of an image, 0 (black) to 1 (white)."""
+    return float(run(["convert", png, "-resize", "1x1!", "-format", "%[fx:luminance]",
+                      "info:"]).stdout)
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    return int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")
+
+
+def descendants(pid):
+    """Every process the program started and that still runs (WebKit's, for one)."""
+    children = {}
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError):
+            continue
+        children.setdefault(ppid, []).append(int(entry))
+    out, todo = [], list(children.get(pid, []))
+    while todo:
+        p = todo.pop()
+        out.append(p)
+        todo += children.get(p, [])
+    return out
+
+
 def layout_entries(layout):
     """(id, text, shortcut) per exported item in menu order, a submenu's items right after the
     item they open from, their text indented as --print-menu indents it."""

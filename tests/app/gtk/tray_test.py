@@ -251,6 +251,45 @@ class MenuAndLabel(Desktop):
         self.assertEqual(self.stop(signal.SIGTERM), 0)
 
 
+class KdeIcon(Desktop):
+    def test_on_kde_the_icon_carries_the_figure_and_changes_with_it_only(self):
+        runtime = os.path.join(self.dir, "run")
+        os.makedirs(runtime, mode=0o700)
+        watcher = self.service(d.Watcher())
+        self.service(d.Notifications())
+        self.start(XDG_CURRENT_DESKTOP="KDE", XDG_RUNTIME_DIR=runtime, SAPWELL_TICK_SECONDS="0.5")
+        self.item(watcher)
+        busy = subprocess.Popen(["sh", "-c", "while :; do :; done"])  # so the figure moves
+        self.addCleanup(busy.wait)
+        self.addCleanup(busy.kill)
+        pairs = set()
+        end = time.monotonic() + 12
+        while time.monotonic() < end:
+            label, icon, again = self.prop("XAyatanaLabel"), self.prop("IconName"), \
+                self.prop("XAyatanaLabel")
+            if label == again and label not in ("", "\u2026"):  # no tick between the reads
+                pairs.add((label, icon))
+            if len(pairs) >= 4 and time.monotonic() > end - 8:
+                busy.kill()
+            d.pump(0.2)
+        labels = {l for l, _ in pairs}
+        self.assertGreaterEqual(len(labels), 2, pairs)
+        # One icon per figure, and a new one for every new figure.
+        self.assertEqual(len(pairs), len(labels), pairs)
+        self.assertEqual(len({i for _, i in pairs}), len(labels), pairs)
+        folder = self.prop("IconThemePath")
+        self.assertEqual(folder, os.path.join(runtime, "sapwell", "icons"))
+        icon = self.prop("IconName")
+        for sub, size in (("22x22", 22), ("22x22@2", 44)):
+            png = os.path.join(folder, "hicolor", sub, "apps", icon + ".png")
+            self.assertEqual(d.png_size(png), (size, size))
+            out = os.environ.get("SAPWELL_TEST_OUTPUT", tempfile.gettempdir())
+            os.makedirs(out, exist_ok=True)
+            shutil.copy(png, os.path.join(out, "gtk-kde-icon-%d.png" % size))
+        self.assertEqual(self.stop(signal.SIGTERM), 0)
+        self.assertEqual(os.listdir(os.path.join(folder, "hicolor", "22x22", "apps")), [])
+
+
 class NoTray(Desktop):
     def test_exactly_one_notification_when_nothing_shows_indicators(self):
         for with_watcher in (False, True):  # no watcher at all; a watcher without a host
@@ -268,6 +307,23 @@ class NoTray(Desktop):
                 self.assertTrue(icon.endswith("/sapwell.svg") and os.path.isfile(icon))
                 self.assertEqual(self.stop(signal.SIGINT), 0)
                 self.tearDown()
+
+    def test_a_second_start_opens_the_chart_of_the_running_tray(self):
+        self.write_history(week(["Firefox", "Code"]))
+        notes = self.service(d.Notifications())
+        self.start()
+        d.wait_for(notes.notes, what="the notification")
+        self.assertIn("Start Sapwell again", notes.notes()[0][4])
+        for args, status, window in (([BINARY], 0, True), ([BINARY, "--terminal"], 1, False)):
+            with self.subTest(args=args):
+                second = d.run(args, env=self.env())
+                self.assertEqual((second.returncode, second.stderr),
+                                 (status, "Sapwell is already running\n"))
+                if window:
+                    d.wait_for(d.chart_windows, timeout=60, what="the chart window")
+                    d.wait_for(lambda: self.drawn() == 1, timeout=60, what="the page")
+        self.assertIsNone(self.proc.poll())
+        self.assertEqual(self.stop(signal.SIGTERM), 0)
 
     def test_a_display_that_cannot_be_opened_falls_back_to_the_terminal_view(self):
         self.start(DISPLAY=":987", WAYLAND_DISPLAY="")
@@ -351,6 +407,7 @@ class ChartWindow(Desktop):
         window = d.wait_for(d.chart_windows, timeout=60, what="the chart window")[0]
         x, y, w, h = d.geometry(window)
         self.assertEqual((w, h), (1000, 680))
+        d.screenshot("gtk-chart-window-opening.png", "%dx%d+%d+%d" % (w, h, x, y))
         d.wait_for(lambda: self.drawn() == 1, timeout=60, what="the page's first drawing")
         d.pump(1.5)  # painted on screen
         d.screenshot("gtk-chart-window.png", "%dx%d+%d+%d" % (w, h, x, y))
@@ -408,6 +465,38 @@ class ChartWindow(Desktop):
         self.assertGreater(len(self.history_lines()), before)  # the minute in progress was kept
         self.assertTrue(self.history_lines()[-1].startswith(str(minute_now())) or
                         self.history_lines()[-1].startswith(str(minute_now() - 60)))
+
+
+class ChartRelease(Desktop):
+    def test_hidden_window_lets_webkit_go_and_opens_again_where_it_was(self):
+        self.write_history(week(["Firefox", "Code", "Terminal"]))
+        watcher = self.service(d.Watcher())
+        self.service(d.Notifications())
+        self.start(SAPWELL_CHART_RELEASE_SECONDS="3", GTK_THEME="Adwaita:dark")
+        self.item(watcher)
+        for opening in (1, 2):
+            self.click(self.entry("Open Chart\u2026"))
+            window = d.wait_for(d.chart_windows, timeout=60, what="the chart window")[0]
+            x, y, w, h = d.geometry(window)
+            shot = d.screenshot("gtk-chart-window-opening-dark-%d.png" % opening,
+                                "%dx%d+%d+%d" % (w, h, x, y))
+            # Before and after the page draws: the dark theme's colours, never a white window.
+            self.assertLess(d.luminance(shot), 0.3)
+            d.wait_for(lambda: self.drawn() == opening, timeout=60, what="the page")
+            self.assertTrue(d.descendants(self.proc.pid))
+            d.pump(1.5)
+            shot = d.screenshot("gtk-chart-window-dark-%d.png" % opening,
+                                "%dx%d+%d+%d" % (w, h, x, y))
+            self.assertLess(d.luminance(shot), 0.3)
+            if opening == 1:
+                first = (window, x, y)
+                subprocess.run(["xdotool", "windowfocus", "--sync", window], timeout=30)
+                subprocess.run(["xdotool", "key", "ctrl+w"], timeout=30)
+                d.wait_for(lambda: not d.chart_windows(), what="the window to hide")
+                d.wait_for(lambda: not d.descendants(self.proc.pid), timeout=20,
+                           what="WebKit's processes to end")
+        self.assertEqual((window, x, y), first)
+        self.assertEqual(self.stop("quit"), 0)
 
 
 class Installed(Desktop):
