@@ -200,7 +200,7 @@ class Panel(unittest.TestCase):
         menu = d.get_property(name, path, ITEM, "Menu")
         entries = d.layout_entries(d.call(name, menu, MENU, "GetLayout", (0, -1, []), "(iias)"))
         texts = [t for _, t, _ in entries]
-        self.assertTrue(any(re.fullmatch(r" +\d\. Idle and screen \u2014 [\d.]+%/h \u00b7 \d+%", t)
+        self.assertTrue(any(re.fullmatch(r" +\d\. \u2068Idle and screen\u2069 \u2014 [\d.]+%/h \u00b7 \d+%", t)
                             for t in texts), texts)
         self.assertIn("Estimate: the battery's measured drain, shared out by each app's CPU time",
                       texts)
