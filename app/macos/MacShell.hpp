@@ -53,7 +53,6 @@ public:
     }
 
 private:
-    NSMenuItem* makeItem(const MenuEntry& entry) const;
     void makeChartWindow();
 
     __weak SapwellShellTarget target_;

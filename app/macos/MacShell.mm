@@ -1,6 +1,9 @@
 #include "MacShell.hpp"
 
 #include <utility>
+#include <vector>
+
+#include "MenuNode.hpp"
 
 #if !__has_feature(objc_arc)
 #error "This file needs automatic reference counting (-fobjc-arc)."
@@ -45,6 +48,73 @@ NSDictionary<NSAttributedStringKey, id>* attributes(MenuEntry::Style style) {
     return @{NSFontAttributeName : font, NSForegroundColorAttributeName : colour};
 }
 
+bool isSeparator(const MenuEntry& e) { return e.kind == MenuEntry::Kind::separator; }
+
+SEL selectorOf(MenuEntry::Action action) {
+    switch (action) {
+    case MenuEntry::Action::revealApp: return @selector(revealApp:);
+    case MenuEntry::Action::showChart: return @selector(showChart);
+    case MenuEntry::Action::quit: return @selector(quit);
+    case MenuEntry::Action::none: break;
+    }
+    return nullptr;
+}
+
+// Puts `entry` on an item that is not a separator. An item holding a submenu keeps the action
+// AppKit gave it with the submenu.
+void show(NSMenuItem* item, const MenuEntry& entry, SapwellShellTarget target) {
+    NSString* title = toNSString(entry.text);
+    item.attributedTitle = nil;
+    item.title = title;
+    if (NSDictionary* style = attributes(entry.style)) {
+        item.attributedTitle = [[NSAttributedString alloc] initWithString:title attributes:style];
+    }
+    item.keyEquivalent = toNSString(entry.keyEquivalent);
+    if (item.submenu == nil) {
+        const SEL action = selectorOf(entry.action);
+        item.action = action;
+        item.target = action != nullptr ? target : nil;
+    }
+    item.representedObject = entry.bundlePath ? toNSString(*entry.bundlePath) : nil;
+    item.toolTip = entry.tooltip.empty() ? nil : toNSString(entry.tooltip);
+}
+
+// Makes `menu` show `nodes`, each with its children in a submenu. Items stay where the kind at
+// their place stays (separator or not), in the menu and in each submenu, so a menu that is open
+// while a tick refreshes it changes in place, an open submenu included, instead of closing.
+void fill(NSMenu* menu, const std::vector<MenuNode>& nodes, SapwellShellTarget target) {
+    const auto count = static_cast<NSInteger>(nodes.size());
+    for (NSInteger i = 0; i < count; ++i) {
+        const MenuNode& node = nodes[static_cast<std::size_t>(i)];
+        const MenuEntry& entry = *node.entry;
+        NSMenuItem* item = i < menu.numberOfItems ? [menu itemAtIndex:i] : nil;
+        if (item == nil || bool([item isSeparatorItem]) != isSeparator(entry)) {
+            if (item != nil) [menu removeItemAtIndex:i];
+            // The cast is a no-op on AppKit; GNUstep, which checks this file on Linux, types it id.
+            item = isSeparator(entry) ? (NSMenuItem*)[NSMenuItem separatorItem]
+                                      : [[NSMenuItem alloc] initWithTitle:@""
+                                                                   action:nullptr
+                                                            keyEquivalent:@""];
+            [menu insertItem:item atIndex:i];
+        }
+        if (isSeparator(entry)) continue;
+        const bool opensSubmenu = !node.children.empty();
+        if (!opensSubmenu && item.submenu != nil) item.submenu = nil;
+        show(item, entry, target);
+        if (!opensSubmenu) continue;
+        NSMenu* submenu = item.submenu;
+        if (submenu == nil) {
+            submenu = [[NSMenu alloc] initWithTitle:toNSString(entry.text)];
+            submenu.autoenablesItems = NO;
+            item.submenu = submenu;
+        }
+        std::vector<MenuNode> rows;
+        for (const MenuEntry* child : node.children) rows.push_back({child, {}});
+        fill(submenu, rows, target);
+    }
+    while (menu.numberOfItems > count) [menu removeItemAtIndex:menu.numberOfItems - 1];
+}
+
 }  // namespace
 
 NSString* toNSString(const std::string& text) {
@@ -87,33 +157,7 @@ void MacShell::presentMenu(const MenuEntries& entries) {
         menu_.delegate = target_;
         statusItem_.menu = menu_;
     }
-    // Rebuilt in place, also while the menu is open.
-    [menu_ removeAllItems];
-    for (const MenuEntry& entry : entries) [menu_ addItem:makeItem(entry)];
-}
-
-NSMenuItem* MacShell::makeItem(const MenuEntry& entry) const {
-    // The cast is a no-op on AppKit; GNUstep, which checks this file on Linux, types it id.
-    if (entry.kind == MenuEntry::Kind::separator) return (NSMenuItem*)[NSMenuItem separatorItem];
-
-    SEL action = nullptr;
-    switch (entry.action) {
-    case MenuEntry::Action::revealApp: action = @selector(revealApp:); break;
-    case MenuEntry::Action::showChart: action = @selector(showChart); break;
-    case MenuEntry::Action::quit: action = @selector(quit); break;
-    case MenuEntry::Action::none: break;
-    }
-    NSString* title = toNSString(entry.text);
-    NSMenuItem* item = [[NSMenuItem alloc] initWithTitle:title
-                                                  action:action
-                                           keyEquivalent:toNSString(entry.keyEquivalent)];
-    if (action != nullptr) item.target = target_;
-    if (NSDictionary* style = attributes(entry.style)) {
-        item.attributedTitle = [[NSAttributedString alloc] initWithString:title attributes:style];
-    }
-    if (entry.bundlePath) item.representedObject = toNSString(*entry.bundlePath);
-    if (!entry.tooltip.empty()) item.toolTip = toNSString(entry.tooltip);
-    return item;
+    fill(menu_, menuNodes(entries), target_);
 }
 
 Shell::TimerId MacShell::scheduleRepeating(double intervalS, double toleranceS,

@@ -141,10 +141,6 @@ typedef NSRect CGRect;
 @property(readonly, strong) NSStatusBarButton* button;
 @end
 
-@interface NSMenu (SapwellCheck)
-- (void)removeAllItems;
-@end
-
 @interface NSApplication (SapwellCheck)
 - (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy;
 - (NSApplicationActivationPolicy)activationPolicy;
