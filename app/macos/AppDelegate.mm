@@ -1,5 +1,6 @@
 #include "AppDelegate.hpp"
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,8 +42,12 @@ std::optional<std::string> messageText(id body) {
 - (void)applicationWillTerminate:(NSNotification*)notification {
     NSAssert(NSThread.isMainThread, @"AppKit calls the delegate on the main thread");
     (void)notification;
-    // The minute in progress is closed and everything unwritten goes to the file.
-    _controller->terminate();
+    // The minute in progress is closed and everything unwritten goes to the file. AppKit ends
+    // the process with status 0 as soon as this returns ([NSApp run] never returns to runApp), so
+    // a failed write ends it here with runApp's status for it; the controller has said why on
+    // standard error. Stopping the loop instead would mean refusing the termination, which at
+    // logout cancels the logout.
+    if (!_controller->terminate()) std::exit(1);
 }
 
 // MARK: NSMenuDelegate
