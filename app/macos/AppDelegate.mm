@@ -50,6 +50,16 @@ std::optional<std::string> messageText(id body) {
     if (!_controller->terminate()) std::exit(1);
 }
 
+// Sapwell.app opened again while it runs: LaunchServices hands the open to this instance instead
+// of starting another, and the chart is an answer the user sees.
+- (BOOL)applicationShouldHandleReopen:(NSApplication*)sender hasVisibleWindows:(BOOL)flag {
+    NSAssert(NSThread.isMainThread, @"AppKit calls the delegate on the main thread");
+    (void)sender;
+    (void)flag;
+    _controller->openChart();
+    return NO;
+}
+
 // MARK: NSMenuDelegate
 
 - (void)menuNeedsUpdate:(NSMenu*)menu {
