@@ -35,8 +35,9 @@ struct AppControllerTest : ::testing::Test {
         procs.add(20, {std::nullopt, 0, "/opt/tools/kworker", "kworker"});
         battery.reading = onBattery(80);
     }
-    void start(double interval = Sampler::defaultInterval) {
-        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, interval});
+    std::ostringstream err;
+    void start(double interval = Sampler::defaultInterval, InstanceLock* lock = nullptr) {
+        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, interval, lock, &err});
         app->launch();
     }
     void tick(std::uint64_t ms, double seconds = 15) {  // Mail's CPU in `seconds`, then a tick
@@ -199,9 +200,8 @@ TEST_F(AppControllerTest, AHistoryThatCannotBeWrittenIsShownSaidOnceAndCaughtUpO
     for (const auto& c : cases) {
         std::filesystem::remove_all(dir / "Sapwell");
         c.block();
-        std::ostringstream err;
-        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15, nullptr, &err});
-        app->launch();
+        err.str("");
+        start();
         for (int i = 0; i < 9; ++i) tick(100);  // two flushes
         const std::string said = std::string("Sapwell: History not saved: ").append(c.reason) + " (" + historyFile().string() + ")\n";
         EXPECT_EQ(std::tuple(firstMenuLine(), err.str(), linesWritten()), std::tuple(std::string("History not saved: ").append(c.reason), said, 0)) << c.label;
@@ -210,9 +210,7 @@ TEST_F(AppControllerTest, AHistoryThatCannotBeWrittenIsShownSaidOnceAndCaughtUpO
         EXPECT_EQ(std::tuple(firstMenuLine().substr(0, 3), err.str(), linesWritten()),
                   std::tuple("Now", said + "Sapwell: History saved again\n", 3)) << c.label;
         EXPECT_TRUE(app->terminate()) << c.label;
-        app.reset();
-        app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15, nullptr, &err});
-        app->launch();
+        start();
         tick(100);
         c.block();
         EXPECT_FALSE(app->terminate()) << c.label;
@@ -232,9 +230,7 @@ TEST_F(AppControllerTest, TheHistoryIsWrittenOnlyWhileTheLockHolds) {
     InstanceLock lock, other;
     std::string reason;
     ASSERT_EQ(lock.acquire(lockFile, reason), InstanceLock::Result::unavailable);
-    std::ostringstream err;
-    app = std::make_unique<AppController>(seam, shell, AppOptions{"/opt/sapwell", {}, 15, &lock, &err});
-    app->launch();
+    start(15, &lock);
     for (int i = 0; i < 5; ++i) tick(100);
     EXPECT_EQ(std::pair(firstMenuLine(), linesWritten()), std::pair(std::string("History not saved: cannot lock it"), 0));
     std::filesystem::remove(lockFile);

@@ -34,18 +34,6 @@ TEST_F(ChartDumpBinary, EmptyHistoryGivesACompleteOwnerOnlyPageAndNothingElse) {
     EXPECT_FALSE(fs::exists(data / "Sapwell"));
 }
 
-// Only the exact switch, alone, dumps; anything else beside it is refused with status 2.
-TEST_F(ChartDumpBinary, OnlyTheExactSwitchAloneSelectsTheDump) {
-    const std::pair<std::vector<std::string>, std::optional<int>> cases[] = {
-        {{"--dump-chart"}, 0}, {{"--verbose", "--dump-chart"}, 2}, {{"--dump-chart", "--later"}, 2},
-        {{"--dump-chartX"}, 2}, {{"-dump-chart"}, 2}};
-    for (const auto& [args, status] : cases) {
-        fs::remove(page);
-        EXPECT_EQ(dump(args).first, status) << args[0];
-        EXPECT_EQ(fs::exists(page), status == 0) << args[0];
-    }
-}
-
 TEST_F(ChartDumpBinary, ReadsTheHistoryWithoutTouchingItAndReplacesAPlantedSymlink) {
     const std::string file = std::to_string((std::time(nullptr) / 60 - 1) * 60) +
                              "\tcpu_ms\t60\tHostile</script>=700,Почта=300\t-\n";

@@ -9,79 +9,54 @@ namespace {
 
 using Mode = CommandLine::Mode;
 using Format = CommandLine::Format;
+using Parsed = std::variant<CommandLine, UsageError>;
 
-CommandLine mode(Mode m) {
-    CommandLine line;
-    line.mode = m;
-    return line;
-}
-
-CommandLine exporting(Format format, std::optional<std::int64_t> since = std::nullopt) {
-    CommandLine line = mode(Mode::exportData);
-    line.format = format;
-    line.sinceSeconds = since;
-    return line;
-}
-
-CommandLine autostart(bool on) {
-    CommandLine line = mode(Mode::autostart);
-    line.autostartOn = on;
-    return line;
-}
-
-std::variant<CommandLine, UsageError> parse(std::vector<std::string_view> args) {
-    return parseCommandLine(args);
-}
-
-TEST(CommandLine, ChoosesOneModeWithItsValues) {
-    const std::pair<std::vector<std::string_view>, CommandLine> cases[] = {
-        {{}, mode(Mode::app)},
-        {{"--terminal"}, mode(Mode::terminal)},
-        {{"--print-menu"}, mode(Mode::printMenu)},
-        {{"--dump-chart"}, mode(Mode::dumpChart)},
-        {{"-h"}, mode(Mode::help)},
-        {{"--help"}, mode(Mode::help)},
-        {{"--version"}, mode(Mode::version)},
-        {{"--autostart", "on"}, autostart(true)},
-        {{"--autostart=off"}, autostart(false)},
+TEST(CommandLine, ChoosesOneModeWithItsValuesOrRefusesInOneLine) {
+    const auto as = [](Mode mode, bool on = false, Format format = Format::csv, std::optional<std::int64_t> since = {}) {
+        return Parsed(CommandLine{mode, on, format, since});
+    };
+    const auto exporting = [&](Format format, std::optional<std::int64_t> since = {}) {
+        return as(Mode::exportData, false, format, since);
+    };
+    const auto refused = [](const char* message) { return Parsed(UsageError{message}); };
+    const std::pair<std::vector<std::string_view>, Parsed> cases[] = {
+        {{}, as(Mode::app)},
+        {{"--terminal"}, as(Mode::terminal)},
+        {{"--print-menu"}, as(Mode::printMenu)},
+        {{"--dump-chart"}, as(Mode::dumpChart)},
+        {{"-h"}, as(Mode::help)},
+        {{"--help"}, as(Mode::help)},
+        {{"--version"}, as(Mode::version)},
+        {{"--autostart", "on"}, as(Mode::autostart, true)},
+        {{"--autostart=off"}, as(Mode::autostart, false)},
         {{"--export", "prometheus"}, exporting(Format::prometheus)},
         {{"--export=json"}, exporting(Format::json)},
         {{"--export", "csv", "--since", "2h"}, exporting(Format::csv, 7200)},
         {{"--since=7d", "--export", "json"}, exporting(Format::json, 7 * 86400)},
         {{"--export", "csv", "--since", "90"}, exporting(Format::csv, 90)},
+        {{"--bogus"}, refused("unknown option '--bogus'")},
+        {{"-x"}, refused("unknown option '-x'")},
+        {{"--dump-chart", "extra"}, refused("unexpected argument 'extra'")},
+        {{"-"}, refused("unexpected argument '-'")},
+        {{"--dump-chart-now"}, refused("unknown option '--dump-chart-now'")},
+        {{"-dump-chart"}, refused("unknown option '-dump-chart'")},
+        {{"--terminal", "--print-menu"}, refused("'--terminal' and '--print-menu' cannot be used together")},
+        {{"--help", "-h"}, refused("'--help' and '-h' cannot be used together")},
+        {{"--terminal=yes"}, refused("option '--terminal' takes no value")},
+        {{"--autostart"}, refused("option '--autostart' needs a value: on or off")},
+        {{"--autostart", "yes"}, refused("'--autostart' takes on or off, not 'yes'")},
+        {{"--export"}, refused("option '--export' needs a format: csv, json or prometheus")},
+        {{"--export", "xml"}, refused("'--export' takes csv, json or prometheus, not 'xml'")},
+        {{"--since", "2h"}, refused("'--since' goes with --export csv or --export json")},
+        {{"--export", "prometheus", "--since", "2h"}, refused("'--since' goes with --export csv or --export json")},
+        {{"--export", "csv", "--since"}, refused("option '--since' needs a duration, like 15m, 2h or 7d")},
+        {{"--export", "csv", "--since", "soon"}, refused("'--since' takes a duration like 15m, 2h or 7d, not 'soon'")},
+        {{"--export", "csv", "--since=1h", "--since=2h"}, refused("'--since' given twice")},
     };
     for (const auto& [args, want] : cases) {
-        const auto got = parse(args);
-        ASSERT_TRUE(std::holds_alternative<CommandLine>(got))
-            << args.size() << ": " << std::get<UsageError>(got).message;
-        EXPECT_EQ(std::get<CommandLine>(got), want) << (args.empty() ? "" : args[0]);
-    }
-}
-
-TEST(CommandLine, RefusesWhatItDoesNotKnowInOneLine) {
-    const std::pair<std::vector<std::string_view>, std::string_view> cases[] = {
-        {{"--bogus"}, "unknown option '--bogus'"},
-        {{"-x"}, "unknown option '-x'"},
-        {{"--dump-chart", "extra"}, "unexpected argument 'extra'"},
-        {{"-"}, "unexpected argument '-'"},
-        {{"--dump-chart-now"}, "unknown option '--dump-chart-now'"},
-        {{"--terminal", "--print-menu"}, "'--terminal' and '--print-menu' cannot be used together"},
-        {{"--help", "-h"}, "'--help' and '-h' cannot be used together"},
-        {{"--terminal=yes"}, "option '--terminal' takes no value"},
-        {{"--autostart"}, "option '--autostart' needs a value: on or off"},
-        {{"--autostart", "yes"}, "'--autostart' takes on or off, not 'yes'"},
-        {{"--export"}, "option '--export' needs a format: csv, json or prometheus"},
-        {{"--export", "xml"}, "'--export' takes csv, json or prometheus, not 'xml'"},
-        {{"--since", "2h"}, "'--since' goes with --export csv or --export json"},
-        {{"--export", "prometheus", "--since", "2h"}, "'--since' goes with --export csv or --export json"},
-        {{"--export", "csv", "--since"}, "option '--since' needs a duration, like 15m, 2h or 7d"},
-        {{"--export", "csv", "--since", "soon"}, "'--since' takes a duration like 15m, 2h or 7d, not 'soon'"},
-        {{"--export", "csv", "--since=1h", "--since=2h"}, "'--since' given twice"},
-    };
-    for (const auto& [args, want] : cases) {
-        const auto got = parse(args);
-        ASSERT_TRUE(std::holds_alternative<UsageError>(got)) << args[0];
-        EXPECT_EQ(std::get<UsageError>(got).message, want);
+        const Parsed got = parseCommandLine(args);
+        EXPECT_EQ(got, want) << (args.empty() ? "" : args[0]) << " "
+                             << (std::holds_alternative<UsageError>(got) ? std::get<UsageError>(got).message : "");
     }
 }
 

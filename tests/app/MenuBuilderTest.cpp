@@ -102,24 +102,18 @@ TEST(Menu, EachWindowOpensItsLinesFromItsHeaderAndOnlyCpuSaysWhatItsPercentMeans
     }
 }
 
-TEST(Menu, LongNameIsCutForDisplayButLooksUpItsBundleInFull) {
-    const std::string name = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn";  // 40 characters
+// Each name stands isolated, so its direction cannot move the figures, and is cut for display but
+// looks up its bundle in full; a terminal shows no isolate, and what could reorder the line as U+FFFD.
+TEST(Menu, RowsIsolateTheirNameCutForDisplayAndLookUpItsBundleInFull) {
+    const std::string name = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn", rlo = "\u202Eevil";  // 40 characters
     const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en),  // equal: by full name
-                                    {{60, 60, {{name, 6000}, {name.substr(0, 27), 6000}}}},
+                                    {{60, 60, {{name, 6000}, {name.substr(0, 27), 6000}, {rlo, 3000}}}},
                                     {{name, "/opt/Long Name.app"}});
-    EXPECT_EQ(menu[2].text, "     1. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2069 \u2014 10% CPU \u00B7 50%");
-    EXPECT_EQ(menu[3].text, "     2. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026\u2069 \u2014 10% CPU \u00B7 50%");
+    EXPECT_EQ(menu[2].text, "     1. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2069 \u2014 10% CPU \u00B7 40%");
+    EXPECT_EQ(menu[3].text, "     2. \u2068ABCDEFGHIJKLMNOPQRSTUVWXYZa\u2026\u2069 \u2014 10% CPU \u00B7 40%");
     EXPECT_EQ(menu[3].tooltip, name + "\n/opt/Long Name.app\nClick to show in the file manager");
-}
-
-// Each name stands isolated, so its direction cannot move the figures; a terminal shows no
-// isolate, and what could reorder the line as U+FFFD.
-TEST(Menu, RowsIsolateTheirName) {
-    const std::string rlo = "\u202Eevil";
-    const MenuEntries menu = menuOf(Units(Metric::cpuTime, Lang::en), {{60, 60, {{"Mail", 2000}, {rlo, 1000}}}});
-    EXPECT_TRUE(menu.at(2).text.starts_with("     1. \u2068Mail\u2069 \u2014 ")) << menu.at(2).text;
-    EXPECT_TRUE(menu.at(3).text.starts_with(std::string("     2. \u2068").append(rlo) + "\u2069 \u2014 ")) << menu.at(3).text;
-    EXPECT_EQ(menuText({menu.at(3)}), "     2. \uFFFDevil \u2014 2% CPU \u00B7 33%\n");
+    EXPECT_EQ(menu[4].text, std::string("     3. \u2068").append(rlo) + "\u2069 \u2014 5% CPU \u00B7 20%");
+    EXPECT_EQ(menuText({menu[4]}), "     3. \uFFFDevil \u2014 5% CPU \u00B7 20%\n");
 }
 
 // The system's services, programs without a desktop entry and applications are told apart.

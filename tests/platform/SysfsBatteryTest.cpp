@@ -56,6 +56,10 @@ TEST(SysfsBattery, FixtureTrees) {
          {65.0, S::charging}, 2 * 216e6},
         {"OneDischargingWithoutAdapters", {{"BAT0", battery60Wh("Full", 100)}, {"BAT1", battery60Wh("Discharging", 50)}},
          {75.0, S::discharging}, 2 * 216e6},
+        // UPower's scenario: Mains offline, one of two batteries charging through USB-PD.
+        {"TwoBatteriesChargingThroughUsbPd", {{"AC", acOff}, {"BAT0", battery60Wh("Discharging", 80, false)},
+         {"BAT1", battery60Wh("Charging", 30, false)}, {"ucsi-source-psy-USBC000:001", uevent({"TYPE=USB_PD", "ONLINE=1"})}},
+         {55.0, S::charging}, 2 * 216e6},
         {"EnergyWithoutVoltage", {{"AC", acOff}, {"BAT0", battery60Wh("Discharging", 80, false)}}, {80.0, S::discharging}, 216e6},
         {"NoAdapterFull", {{"BAT0", battery("Full")}}, {75.0, S::acPower}, chargeMJ},
         {"EmptyBay", {{"BAT0", uevent({"TYPE=Battery", "PRESENT=0"})}, {"BAT1", energyBattery}}, {50.0, S::charging}, energyMJ},

@@ -8,9 +8,7 @@ namespace {
 // A menu of three blocks: "a" (3 lines), "b" (2), "c" (1), separated by empty lines.
 std::vector<ViewLine> menu() {
     std::vector<ViewLine> lines;
-    for (const char* text : {"a1", "a2", "a3", "", "b1", "b2", "", "c1"}) {
-        lines.push_back({ViewLine::Style::plain, text});
-    }
+    for (const char* text : {"a1", "a2", "a3", "", "b1", "b2", "", "c1"}) lines.push_back({ViewLine::Style::plain, text});
     return lines;
 }
 
