@@ -48,20 +48,11 @@ TrayMenu::~TrayMenu() {
 }
 
 void TrayMenu::present(const MenuEntries& entries) {
-    std::vector<Node> nodes;
-    for (const MenuEntry& e : entries) {
-        // A nested entry with nothing before it to open from stays in the top level.
-        if (e.nested && !nodes.empty()) {
-            nodes.back().children.push_back(&e);
-        } else {
-            nodes.push_back({&e, {}});
-        }
-    }
-    present(GTK_MENU_SHELL(menu_), items_, nodes);
+    present(GTK_MENU_SHELL(menu_), items_, menuNodes(entries));
 }
 
 void TrayMenu::present(GtkMenuShell* shell, std::vector<Item>& items,
-                       const std::vector<Node>& nodes) {
+                       const std::vector<MenuNode>& nodes) {
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const MenuEntry& e = *nodes[i].entry;
         if (i < items.size() && isSeparator(items[i].entry) == isSeparator(e)) {
@@ -89,7 +80,7 @@ void TrayMenu::present(GtkMenuShell* shell, std::vector<Item>& items,
             item.submenu = gtk_menu_new();
             gtk_menu_item_set_submenu(GTK_MENU_ITEM(item.widget), item.submenu);
         }
-        std::vector<Node> inner;
+        std::vector<MenuNode> inner;
         for (const MenuEntry* child : children) inner.push_back({child, {}});
         present(GTK_MENU_SHELL(item.submenu), item.children, inner);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "MenuEntry.hpp"
+#include "MenuNode.hpp"
 
 namespace sapwell {
 
@@ -32,14 +33,8 @@ private:
         GtkWidget* submenu = nullptr;  // owned by the item's widget
         std::vector<Item> children;    // the items of that submenu
     };
-    // An entry with the nested ones that follow it.
-    struct Node {
-        const MenuEntry* entry;
-        std::vector<const MenuEntry*> children;
-    };
-
     void present(GtkMenuShell* shell, std::vector<Item>& items,
-                 const std::vector<Node>& nodes);
+                 const std::vector<MenuNode>& nodes);
     GtkWidget* makeItem(const MenuEntry& entry);
     void update(Item& item, const MenuEntry& entry);
     const Item* find(const std::vector<Item>& items, const GtkWidget* widget) const;
