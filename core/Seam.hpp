@@ -102,7 +102,8 @@ public:
     // The system locale, as a POSIX locale name or a language code ("de_DE.UTF-8", "de");
     // empty when none is set. The default reads LC_ALL, LC_MESSAGES and LANG in that order.
     virtual std::string localeName() const;
-    // The folder for temporary files. The default is $TMPDIR, else /tmp.
+    // The folder for temporary files. The default is $TMPDIR, else $XDG_RUNTIME_DIR when it is an
+    // absolute path, else /tmp.
     virtual std::filesystem::path tempFolder() const;
     // The home folder of the user's account, from the account database rather than $HOME;
     // absent when unknown.
