@@ -151,7 +151,13 @@ Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     }
     if (curMinute_ >= cutoff) {
         awake += curAwake_;
-        for (const auto& [name, value] : curItems_) sums.add(NameTable::intern(name), value);
+        for (const auto& [name, value] : curItems_) {
+            // The sums hold the name from here on; the open minute's many names stay out of the
+            // table once they are summed.
+            const std::uint32_t id = NameTable::intern(name);
+            sums.add(id, value);
+            NameTable::release(id);
+        }
         addDrain(curDrain_);
     }
     Aggregate agg;
