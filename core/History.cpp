@@ -1,6 +1,7 @@
 #include "History.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -149,14 +150,15 @@ Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
         sums.add(it->items);
         addDrain(it->drain);
     }
+    // A name of the open minute that no minute holds is in no closed minute of the window
+    // either: listed apart, it stays out of the name table, where the open minute's many names
+    // (a stream of programs of new names) would only pass through.
+    NamedAmounts openOnly;
     if (curMinute_ >= cutoff) {
         awake += curAwake_;
         for (const auto& [name, value] : curItems_) {
-            // The sums hold the name from here on; the open minute's many names stay out of the
-            // table once they are summed.
-            const std::uint32_t id = NameTable::intern(name);
-            sums.add(id, value);
-            NameTable::release(id);
+            if (const auto id = NameTable::find(name)) sums.add(*id, value);
+            else openOnly.emplace_back(name, value);
         }
         addDrain(curDrain_);
     }
@@ -164,6 +166,7 @@ Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
     agg.drain = drain;
     agg.awakeS = awake;
     agg.totals = sums.list();
+    agg.totals.insert(agg.totals.end(), std::make_move_iterator(openOnly.begin()), std::make_move_iterator(openOnly.end()));
     for (const auto& [name, sum] : agg.totals) agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
     std::sort(agg.totals.begin(), agg.totals.end(), before);
     return agg;
