@@ -32,6 +32,9 @@ public:
     // The application a group belongs to by its own name or an enclosing group's; absent when the
     // group does not tell, and its members decide.
     virtual std::optional<Owner> groupOwner(const std::string& group) = 0;
+    // True when the group was made since the previous listing of processes, so everything its
+    // counter holds was done since; false when it existed then, or when that cannot be told.
+    virtual bool groupIsNew(const std::string& /*group*/) { return false; }
 };
 
 class ProcessTable {
