@@ -24,6 +24,7 @@ CgroupWatch::~CgroupWatch() {
 void CgroupWatch::start() {
     if (fd_ >= 0) ::close(fd_);
     folders_.clear();
+    watches_.clear();
     fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     complete_ = fd_ >= 0 && watchTree(mountPoint_, false);
     watchedAtStart_ = folders_.size();
@@ -31,15 +32,17 @@ void CgroupWatch::start() {
         ::close(fd_);
         fd_ = -1;
         folders_.clear();
+        watches_.clear();
     }
 }
 
 bool CgroupWatch::watchTree(const std::string& folder, bool made) {
     if (folders_.size() >= maxWatches) return false;
     const char* path = folder.empty() ? "/" : folder.c_str();
-    const int wd = ::inotify_add_watch(fd_, path, IN_CREATE | IN_ONLYDIR);
+    const int wd = ::inotify_add_watch(fd_, path, IN_CREATE | IN_DELETE | IN_ONLYDIR);
     if (wd < 0) return errno == ENOENT || errno == ENOTDIR;  // gone already: nothing to watch
     folders_[wd] = folder;
+    watches_[folder] = wd;
     if (made) made_.insert(folder);
     // Folders made below it before the watch was in place.
     std::vector<std::string> below;
@@ -67,15 +70,28 @@ void CgroupWatch::nextPass() {
             off += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             if (event->mask & IN_Q_OVERFLOW) {
                 lost = true;
-            } else if (event->mask & IN_IGNORED) {  // the folder is gone
-                folders_.erase(event->wd);
-            } else if ((event->mask & IN_CREATE) && (event->mask & IN_ISDIR) && event->len > 0) {
-                const auto it = folders_.find(event->wd);
-                if (it != folders_.end()) lost = !watchTree(it->second + "/" + event->name, true) || lost;
+            } else if (event->mask & IN_IGNORED) {  // the watch ended, whatever the reason
+                if (const auto it = folders_.find(event->wd); it != folders_.end()) {
+                    if (const auto back = watches_.find(it->second); back != watches_.end() && back->second == event->wd)
+                        watches_.erase(back);
+                    folders_.erase(it);
+                }
+            } else if ((event->mask & IN_ISDIR) && event->len > 0) {
+                const auto parent = folders_.find(event->wd);
+                if (parent == folders_.end()) continue;
+                const std::string folder = parent->second + "/" + event->name;
+                if (event->mask & IN_CREATE) {
+                    lost = !watchTree(folder, true) || lost;
+                } else if (const auto gone = watches_.find(folder); gone != watches_.end()) {
+                    // A removed group's folder stays watched, and its inode held, until told.
+                    ::inotify_rm_watch(fd_, gone->second);
+                    folders_.erase(gone->second);
+                    watches_.erase(gone);
+                }
             }
         }
     }
-    // Watches of folders whose removal went unnoticed would pile up: start afresh then too.
+    // Should removals go unnoticed, watches would pile up: start afresh then too.
     if (lost || folders_.size() > 2 * watchedAtStart_ + 256) {
         made_.clear();
         start();

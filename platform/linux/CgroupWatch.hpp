@@ -39,6 +39,7 @@ private:
     int fd_ = -1;
     bool complete_ = false;                         // every folder is watched
     std::unordered_map<int, std::string> folders_;  // by watch
+    std::unordered_map<std::string, int> watches_;  // by folder
     std::size_t watchedAtStart_ = 0;
     std::unordered_set<std::string> made_;
 };

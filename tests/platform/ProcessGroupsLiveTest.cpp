@@ -12,8 +12,10 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "Cgroup.hpp"
+#include "CgroupWatch.hpp"
 #include "ForkedChild.hpp"
 #include "LinuxClocks.hpp"
 #include "LinuxProcessTable.hpp"
@@ -91,6 +93,34 @@ TEST(ProcessGroupsLive, WorkBetweenPassesLandsUnderItsOwner) {
         EXPECT_GE(growth, 300 * ms);
         EXPECT_GE(msOf(between.deltas, "Burst"), 0.95 * static_cast<double>(growth));
     }
+}
+
+// A folder made since the previous pass is new at the next pass only, folders below it too; one
+// that existed before the watch began never is.
+TEST(ProcessGroupsLive, FoldersMadeSinceThePreviousPassAreNew) {
+    const auto mount = cgroup2Mount(testing::TempDir::read("/proc/self/mountinfo"));
+    if (!mount) GTEST_SKIP() << "no cgroup2 hierarchy mounted";
+    const std::string base = *cgroupFolder(*mount, "/sapwelltest-watch-" + std::to_string(getpid()));
+    if (mkdir(base.c_str(), 0755) != 0) GTEST_SKIP() << "cgroup2 hierarchy not writable: " << std::strerror(errno);
+    const std::string made = base + "/made", below = made + "/below";
+    std::shared_ptr<void> cleanup(nullptr, [&](void*) {
+        for (const std::string& f : {below, made, base}) rmdir(f.c_str());
+    });
+    CgroupWatch watch(mount->mountPoint);
+    watch.nextPass();
+    ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(below.c_str(), 0755), 0);
+    // Base, made and below, at the next pass and the one after.
+    for (const std::vector<bool>& isNew : {std::vector{false, true, true}, std::vector{false, false, false}}) {
+        watch.nextPass();
+        EXPECT_EQ((std::vector{watch.isNew(base), watch.isNew(made), watch.isNew(below)}), isNew);
+    }
+    // Made again after its removal: new again.
+    ASSERT_EQ(rmdir(below.c_str()), 0);
+    watch.nextPass();
+    ASSERT_EQ(mkdir(below.c_str(), 0755), 0);
+    watch.nextPass();
+    EXPECT_TRUE(watch.isNew(below));
 }
 
 }  // namespace
