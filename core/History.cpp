@@ -1,6 +1,7 @@
 #include "History.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -242,19 +243,27 @@ Aggregate History::window(std::int64_t now, std::int64_t minutes) const {
         sums.add(it->items);
         addDrain(it->drain);
     }
+    // A name of the open minute that no minute holds is in no closed minute of the window
+    // either: listed apart, it stays out of the name table, where the open minute's many names
+    // (a stream of programs of new names) would only pass through.
+    NamedAmounts openOnly;
     if (openIn(now, minutes)) {
         // As much as closing will merge into a closed part of the same minute.
         const double open = std::min(curAwake_, maxLineAwakeS);
         const bool sameMinute = !closed.empty() && closed.back().minute == curMinute_;
         awake += sameMinute ? mergedAwake(closed.back().awakeS, open) - closed.back().awakeS : open;
         const std::uint64_t most = maxMinuteAmount(metric_);
-        for (const auto& [name, value] : curItems_) sums.add(NameTable::intern(name), std::min(value, most));
+        for (const auto& [name, value] : curItems_) {
+            if (const auto id = NameTable::find(name)) sums.add(*id, std::min(value, most));
+            else openOnly.emplace_back(name, std::min(value, most));
+        }
         addDrain(curDrain_);
     }
     Aggregate agg;
     agg.drain = drain;
     agg.awakeS = awake;
     agg.totals = sums.list();
+    agg.totals.insert(agg.totals.end(), std::make_move_iterator(openOnly.begin()), std::make_move_iterator(openOnly.end()));
     for (const auto& [name, sum] : agg.totals) agg.grandTotal = saturatingAdd(agg.grandTotal, sum);
     std::sort(agg.totals.begin(), agg.totals.end(), before);
     return agg;

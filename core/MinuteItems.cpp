@@ -32,15 +32,23 @@ std::uint8_t* encode(const Items& items, std::uint8_t* out) {
 
 }  // namespace
 
-void MinuteItems::assign(const std::uint8_t* bytes, std::size_t size, std::size_t count) {
+void MinuteItems::store(const std::uint8_t* bytes, std::size_t size, std::size_t count) {
     std::unique_ptr<std::uint8_t[]> copy;
     if (size > 0) {
         copy = std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
         std::memcpy(copy.get(), bytes, size);
     }
+    releaseNames();
     bytes_ = std::move(copy);
     size_ = static_cast<std::uint32_t>(size);
     count_ = static_cast<std::uint32_t>(count);
+}
+
+void MinuteItems::assign(const std::uint8_t* bytes, std::size_t size, std::size_t count) {
+    // Taken before the pairs being replaced let go of theirs, for a name that both hold.
+    for (const_iterator it(bytes, bytes + size), end(bytes + size, bytes + size); it != end; ++it)
+        NameTable::retain(it.nameId());
+    store(bytes, size, count);
 }
 
 template <typename Items>
@@ -54,7 +62,8 @@ void MinuteItems::encodeAll(const Items& items) {
         heap = std::unique_ptr<std::uint8_t[]>(new std::uint8_t[items.size() * maxItemBytes]);
         start = heap.get();
     }
-    assign(start, static_cast<std::size_t>(encode(items, start) - start), items.size());
+    // Encoding took a reference to each name already.
+    store(start, static_cast<std::size_t>(encode(items, start) - start), items.size());
 }
 
 MinuteItems::MinuteItems(const NamedAmounts& items) { encodeAll(items); }

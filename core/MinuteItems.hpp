@@ -85,12 +85,20 @@ public:
 
     MinuteItems() = default;
     MinuteItems(const MinuteItems& other) { assign(other.bytes_.get(), other.size_, other.count_); }
-    MinuteItems(MinuteItems&&) noexcept = default;
+    MinuteItems(MinuteItems&& other) noexcept { take(other); }
     MinuteItems& operator=(const MinuteItems& other) {
         if (this != &other) assign(other.bytes_.get(), other.size_, other.count_);
         return *this;
     }
-    MinuteItems& operator=(MinuteItems&&) noexcept = default;
+    MinuteItems& operator=(MinuteItems&& other) noexcept {
+        if (this != &other) {
+            releaseNames();
+            take(other);
+        }
+        return *this;
+    }
+    // Each pair holds a reference to its name in the NameTable.
+    ~MinuteItems() { releaseNames(); }
     // Implicit, so that a list of NamedAmount can stand wherever a minute's items go.
     MinuteItems(const NamedAmounts& items);
     MinuteItems(std::span<const Item> items);
@@ -111,7 +119,18 @@ public:
     friend bool operator==(const MinuteItems& a, const NamedAmounts& b);
 
 private:
+    // Copies encoded pairs whose names this object already holds references to.
+    void store(const std::uint8_t* bytes, std::size_t size, std::size_t count);
+    // Copies another object's pairs, taking references to their names.
     void assign(const std::uint8_t* bytes, std::size_t size, std::size_t count);
+    void take(MinuteItems& other) noexcept {
+        bytes_ = std::move(other.bytes_);
+        size_ = std::exchange(other.size_, 0);
+        count_ = std::exchange(other.count_, 0);
+    }
+    void releaseNames() noexcept {
+        for (auto it = begin(); it != end(); ++it) NameTable::release(it.nameId());
+    }
     template <typename Items>
     void encodeAll(const Items& items);
 
@@ -123,14 +142,23 @@ private:
 };
 
 // Sums amounts by name number, remembering every name that occurs (one whose amounts are all 0
-// included): summing by number spares hashing the text of every pair.
+// included): summing by number spares hashing the text of every pair. It holds a reference to
+// each name it has met, so the names outlive the minutes they came from until list().
 class NameSums {
 public:
+    NameSums() = default;
+    NameSums(const NameSums&) = delete;
+    NameSums& operator=(const NameSums&) = delete;
+    ~NameSums() {
+        for (const std::uint32_t id : order_) NameTable::release(id);
+    }
+
     void add(std::uint32_t id, std::uint64_t value) {
         if (id >= sums_.size()) grow(id);
         if (!seen_[id]) {
             seen_[id] = 1;
             order_.push_back(id);
+            NameTable::retain(id);
         }
         sums_[id] = saturatingAdd(sums_[id], value);
     }

@@ -218,10 +218,14 @@ void Sampler::settleGroups(ProcessGroups& groups, bool usable, Sample& out) {
             g.grew = false;
         } else {
             // A counter lower than before belongs to a group made anew since: all of it is new.
-            std::uint64_t growth = 0;
+            // So does the counter of a group made since the previous pass; one that existed then
+            // without members we saw holds work counted before or never seen, and only sets its
+            // baseline.
+            const bool made = !g.usageNS && usable && groups.groupIsNew(g.key);
+            std::uint64_t growth = made ? *usage : 0;
             if (g.usageNS) growth = *usage >= *g.usageNS ? *usage - *g.usageNS : *usage;
             g.grew = growth > 0;
-            if (usable && g.usageNS && growth > g.countedNS) {
+            if (usable && (g.usageNS || made) && growth > g.countedNS) {
                 const std::uint64_t residual = growth - g.countedNS;
                 const std::string& owner = g.owner ? *g.owner : g.memberOwner;
                 if (residual >= perUnit && !owner.empty())

@@ -39,6 +39,9 @@ std::string Environment::localeName() const {
 
 std::filesystem::path Environment::tempFolder() const {
     if (auto dir = nonEmpty(*this, "TMPDIR")) return *dir;
+    // The session's own folder, which only the user can write: in the shared /tmp any local user
+    // could plant the name first.
+    if (auto runtime = nonEmpty(*this, "XDG_RUNTIME_DIR"); absolute(runtime)) return *runtime;
     return "/tmp";
 }
 

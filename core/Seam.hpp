@@ -32,6 +32,9 @@ public:
     // The application a group belongs to by its own name or an enclosing group's; absent when the
     // group does not tell, and its members decide.
     virtual std::optional<Owner> groupOwner(const std::string& group) = 0;
+    // True when the group was made since the previous listing of processes, so everything its
+    // counter holds was done since; false when it existed then, or when that cannot be told.
+    virtual bool groupIsNew(const std::string& /*group*/) { return false; }
 };
 
 class ProcessTable {
@@ -102,7 +105,8 @@ public:
     // The system locale, as a POSIX locale name or a language code ("de_DE.UTF-8", "de");
     // empty when none is set. The default reads LC_ALL, LC_MESSAGES and LANG in that order.
     virtual std::string localeName() const;
-    // The folder for temporary files. The default is $TMPDIR, else /tmp.
+    // The folder for temporary files. The default is $TMPDIR, else $XDG_RUNTIME_DIR when it is an
+    // absolute path, else /tmp.
     virtual std::filesystem::path tempFolder() const;
     // The home folder of the user's account, from the account database rather than $HOME;
     // absent when unknown.

@@ -86,6 +86,7 @@ std::vector<Pid> LinuxProcessTable::listPIDs() {
     lastCount_ = pids.size();
     ++pass_;  // one listing per pass
     if (cgroups_) cgroups_->nextPass();
+    if (cgroupWatch_) cgroupWatch_->nextPass();
     return pids;
 }
 
@@ -173,7 +174,11 @@ std::optional<double> LinuxProcessTable::processAgeSeconds(Pid pid) {
 }
 
 ProcessGroups* LinuxProcessTable::groups() {
-    return cgroups_ ? this : nullptr;
+    if (!cgroups_) return nullptr;
+    // Set up when a pass first reads groups rather than with the table: the modes that only
+    // list processes once never need it.
+    if (!cgroupWatch_) cgroupWatch_.emplace(cgroups_->mount().mountPoint);
+    return this;
 }
 
 std::optional<std::string> LinuxProcessTable::groupOf(Pid pid) {
@@ -186,6 +191,12 @@ std::optional<std::string> LinuxProcessTable::groupOf(Pid pid) {
 std::optional<std::uint64_t> LinuxProcessTable::groupCPUTimeNS(const std::string& group) {
     if (!cgroups_) return std::nullopt;
     return cgroups_->usageNS(group);
+}
+
+bool LinuxProcessTable::groupIsNew(const std::string& group) {
+    if (!cgroups_ || !cgroupWatch_) return false;
+    const auto folder = cgroupFolder(cgroups_->mount(), group);
+    return folder && cgroupWatch_->isNew(*folder);
 }
 
 std::optional<Owner> LinuxProcessTable::groupOwner(const std::string& group) {

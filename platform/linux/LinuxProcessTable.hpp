@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CgroupCounters.hpp"
+#include "CgroupWatch.hpp"
 #include "DesktopEntry.hpp"
 #include "Seam.hpp"
 
@@ -49,6 +50,8 @@ public:
     // The application of the group's unit or the nearest enclosing one, "Linux" for the
     // system's own services; absent otherwise.
     std::optional<Owner> groupOwner(const std::string& group) override;
+    // From the notices of new folders, watched from the first pass that reads groups on.
+    bool groupIsNew(const std::string& group) override;
 
 private:
     // Writes "<procRoot>/<pid>/<leaf>" into `out`; false when it does not fit.
@@ -73,6 +76,7 @@ private:
     std::size_t lastCount_ = 0;
     DesktopEntries desktopEntries_;
     std::optional<CgroupCounters> cgroups_;  // where a cgroup2 hierarchy is mounted
+    std::optional<CgroupWatch> cgroupWatch_;  // once a pass has read groups
     std::uint64_t pass_ = 0;                 // listings so far
     Recent recentStat_, recentCgroup_;
 };

@@ -31,13 +31,25 @@ TEST(Environment, PlatformFoldersAndLocaleWinOverTheVariables) {
     EXPECT_EQ(History::dataFile(env), std::filesystem::path());  // nowhere to write: nothing
 }
 
-TEST(Environment, DefaultTempFolderIsTmpdirUnlessEmpty) {
-    testing::FakeEnvironment env;
-    for (const auto& [tmpdir, folder] : {std::pair{"", "/tmp"}, {"/var/tmp", "/var/tmp"}}) {
-        env.vars["TMPDIR"] = tmpdir;
-        EXPECT_EQ(env.tempFolder(), folder);
+TEST(Environment, DefaultTempFolderIsTmpdirThenTheUsersRuntimeFolderThenTmp) {
+    struct Case {
+        std::optional<std::string> tmpdir, runtime;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt, "/tmp"},
+        {"", "", "/tmp"},
+        {"/var/tmp", "/run/user/1000", "/var/tmp"},
+        {std::nullopt, "/run/user/1000", "/run/user/1000"},
+        {"", "/run/user/1000", "/run/user/1000"},
+        {std::nullopt, "run/user/1000", "/tmp"},  // relative: not a runtime folder
+    };
+    for (const Case& c : cases) {
+        testing::FakeEnvironment env;
+        if (c.tmpdir) env.vars["TMPDIR"] = *c.tmpdir;
+        if (c.runtime) env.vars["XDG_RUNTIME_DIR"] = *c.runtime;
+        EXPECT_EQ(env.tempFolder(), c.folder) << c.tmpdir.value_or("unset") << " " << c.runtime.value_or("unset");
     }
-    EXPECT_EQ(testing::FakeEnvironment().tempFolder(), "/tmp");
 }
 
 }  // namespace

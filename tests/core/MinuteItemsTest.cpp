@@ -61,13 +61,27 @@ TEST(NameTable, OneNumberPerDistinctNameAndFindNeverAdds) {
     for (const auto& n : near) distinct.insert(NameTable::intern(n));
     EXPECT_EQ(distinct.size(), near.size());
     // Enough names to make the table grow several times; each keeps its number and text.
+    const auto grow = [](int i) { return "grow " + std::to_string(i); };
     std::vector<std::uint32_t> ids;
-    for (int i = 0; i < 3000; ++i) ids.push_back(NameTable::intern("grow " + std::to_string(i)));
+    for (int i = 0; i < 3000; ++i) ids.push_back(NameTable::intern(grow(i)));
     for (int i = 0; i < 3000; ++i) {
-        EXPECT_EQ(NameTable::intern("grow " + std::to_string(i)), ids[i]);
-        EXPECT_EQ(NameTable::text(ids[i]), "grow " + std::to_string(i));
+        EXPECT_EQ(NameTable::intern(grow(i)), ids[i]);
+        EXPECT_EQ(NameTable::text(ids[i]), grow(i));
     }
     EXPECT_EQ(NameTable::text(id), "Terminal");
+    // Each was taken twice: the second release drops it. Dropping every third leaves the others
+    // findable under their numbers, and new names take the numbers given back.
+    for (int i = 0; i < 3000; ++i) NameTable::release(ids[i]);
+    const std::size_t size = NameTable::size(), count = NameTable::count();
+    for (int i = 0; i < 3000; i += 3) NameTable::release(ids[i]);
+    EXPECT_EQ(NameTable::count(), count - 1000);
+    for (int i = 0; i < 3000; ++i) EXPECT_EQ(NameTable::find(grow(i)), i % 3 ? std::optional(ids[i]) : std::nullopt) << i;
+    for (int i = 0; i < 1000; ++i) NameTable::intern("again " + std::to_string(i));
+    EXPECT_EQ(NameTable::size(), size);
+    for (int i = 0; i < 1000; ++i) NameTable::release(*NameTable::find("again " + std::to_string(i)));
+    for (int i = 0; i < 3000; ++i) if (i % 3) NameTable::release(ids[i]);
+    EXPECT_EQ(NameTable::count(), count - 3000);
+    EXPECT_EQ(NameTable::find("Terminal"), id);
 }
 
 TEST(NameSums, EveryNameThatOccursWithItsSaturatedSum) {

@@ -212,10 +212,13 @@ TEST_F(SamplerTest, GroupGrowthNoLiveMemberAccountsForGoesToTheGroupsOwner) {
     EXPECT_EQ(s.bundle("Mail_ Inc__"), "/apps/mail.desktop");  // under the name as stored
     grow(10, 5 * ms);  // the group read a little early: no negative residual
     EXPECT_EQ(pass(3 * ms, 0), (NamedAmounts{{"shell", 5}}));
-    // A group seen for the first time only sets its baseline.
+    // A group that existed without members we saw only sets its baseline; one made since the
+    // previous pass brings its whole counter: members came and went before it was first seen.
     table.add(20, aged(ms, "/opt/daemon", 12, "h"));
     table.add(21, aged(ms, "/opt/child", 10, "h"));
-    EXPECT_EQ(pass(0, 500 * ms), (NamedAmounts{{"child", 1}, {"daemon", 1}}));
+    table.groupTable["n"] = {40 * ms, Owner{"Builder", std::nullopt}, true};
+    table.add(30, aged(3 * ms, "/opt/make", 5, "n"));
+    EXPECT_EQ(pass(0, 500 * ms), (NamedAmounts{{"Builder", 37}, {"make", 3}, {"child", 1}, {"daemon", 1}}));
     for (const Pid gone : {20, 21, 11}) table.remove(gone);
     EXPECT_EQ(pass(9 * ms, 8 * ms), (NamedAmounts{{"Editor", 9}, {"daemon", 8}}));  // remembered
     // Still moving without members: short-lived ones keep coming.

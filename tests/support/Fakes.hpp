@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Seam.hpp"
@@ -23,6 +24,7 @@ struct FakeProcess {
 struct FakeGroup {
     std::optional<std::uint64_t> cpuNS;  // everything that ever ran in it
     std::optional<Owner> owner;          // what the group names itself
+    bool made = false;                   // made since the previous listing; cleared by the next
 };
 
 // A process table whose contents the test sets directly; listPIDs follows insertion order.
@@ -45,7 +47,10 @@ public:
         std::erase(order, pid);
     }
 
-    std::vector<Pid> listPIDs() override { return order; }
+    std::vector<Pid> listPIDs() override {
+        for (auto& [name, group] : groupTable) madeBefore[name] = std::exchange(group.made, false);
+        return order;
+    }
     std::optional<std::uint64_t> energyNJ(Pid pid) override { return field(pid, &FakeProcess::energyNJ); }
     std::optional<std::uint64_t> taskCPUTimeNS(Pid pid) override { return field(pid, &FakeProcess::cpuNS); }
     std::optional<std::string> processPath(Pid pid) override { return ++pathReads, field(pid, &FakeProcess::path); }
@@ -61,8 +66,11 @@ public:
         auto it = groupTable.find(group);
         return it == groupTable.end() ? std::nullopt : it->second.owner;
     }
+    bool groupIsNew(const std::string& group) override { return madeBefore[group]; }
 
 private:
+    std::map<std::string, bool> madeBefore;  // `made` as the latest listing found it
+
     template <typename T>
     std::optional<T> field(Pid pid, std::optional<T> FakeProcess::*member) const {
         auto it = procs.find(pid);
