@@ -56,7 +56,7 @@ void ChartProcess::show(const std::string& title) {
 }
 
 void ChartProcess::hide() {
-    page_.clear();
+    page_ = std::string();
     title_.reset();
     if (channel_) channel_->send(ChartFrame::hide, {});
 }
@@ -67,7 +67,7 @@ void ChartProcess::onFrame(ChartFrame frame) {
     case ChartFrame::place:
         // Sent as the window hides, by the user's hand or the tray's.
         if (parsePlace(frame.body)) place_ = std::move(frame.body);
-        page_.clear();
+        page_ = std::string();
         title_.reset();
         break;
     default: break;

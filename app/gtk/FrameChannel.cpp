@@ -56,11 +56,12 @@ bool FrameChannel::writeSome() {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-        out_.clear();
+        out_ = std::string();
         sent_ = 0;
         return false;
     }
-    out_.clear();
+    // All out: a page's worth of room is not kept for the life of the process.
+    out_ = std::string();
     sent_ = 0;
     return true;
 }
