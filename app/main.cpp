@@ -17,6 +17,8 @@
 #include "TerminalView.hpp"
 #ifdef SAPWELL_GTK_SHELL
 #include "Autostart.hpp"
+#include "ChartModule.hpp"
+#include "ProcessEnvironment.hpp"
 #include "ProgramFile.hpp"
 #include "TrayModule.hpp"
 #endif
@@ -74,6 +76,13 @@ int usageError(std::string_view message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SAPWELL_GTK_SHELL
+    // Started by the tray as its chart window (never by a user): nothing else of the program runs.
+    const sapwell::platform::ProcessEnvironment processEnv;
+    if (const auto fd = processEnv.get(sapwell::chartFdVariable)) {
+        return sapwell::runChartWindow(processEnv, *fd, std::cerr);
+    }
+#endif
     using Mode = sapwell::CommandLine::Mode;
     const auto args = arguments(argc, argv);
     const auto parsed = sapwell::parseCommandLine(args);

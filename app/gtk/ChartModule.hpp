@@ -4,34 +4,31 @@
 #include <memory>
 #include <string>
 
-#include "Shell.hpp"
-
 namespace sapwell {
 
 // What the shell needs of the chart window, without WebKit's headers or libraries.
 class ChartView {
 public:
     using Receive = std::function<void(const std::string& message)>;
-    using Released = std::function<void()>;
     virtual ~ChartView() = default;
     virtual void load(const std::string& html) = 0;
     virtual void show(const std::string& title) = 0;
     virtual void hide() = 0;
 };
 
-// The chart module's one entry point: makes the window, whose page's messages go to `receive`;
-// its web view and WebKit's processes are let go once it has been hidden `releaseAfterS`
-// seconds, and then `released` runs. Null when it cannot be made; nothing is thrown across it.
-using ChartEntry = ChartView*(ChartView::Receive receive, bool reportDraw, double releaseAfterS,
-                              ChartView::Released released) noexcept;
-inline constexpr const char* chartEntryName = "sapwell_chart_view_new";
+// The chart window runs in a process of its own: the program itself, started by the tray with
+// this variable naming the descriptor of its end of a socket (ChartFrame.hpp says what goes
+// over it). There it loads the chart module (WebKitGTK and the libraries it brings) and runs
+// the module's one entry point, which shows the window until it has been hidden
+// `releaseAfterS` seconds or the tray has gone, and returns the exit status. When the process
+// ends, all it took goes back at once; the tray never carries WebKit.
+inline constexpr const char* chartFdVariable = "SAPWELL_CHART_FD";
+using ChartEntry = int(int fd, double releaseAfterS, bool reportDraw) noexcept;
+inline constexpr const char* chartEntryName = "sapwell_chart_run";
 
-// Loads the chart module (WebKitGTK and the libraries it brings, tens of megabytes the tray
-// does not need until the chart is opened) and makes the window. Looked for beside the program
-// in the build tree and in its library folder once installed. Null when it cannot be loaded.
-// Each time the window lets its web view go, the pages of those libraries go back to the
-// kernel too.
-std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive, bool reportDraw,
-                                         double releaseAfterS);
+// The tray's side: the window in its process, page messages going to `receive`. Null when the
+// chart module is not there (looked for beside the program in the build tree and in its
+// library folder once installed).
+std::unique_ptr<ChartView> loadChartView(ChartView::Receive receive);
 
 }  // namespace sapwell

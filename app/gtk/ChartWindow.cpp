@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <type_traits>
 #include <utility>
 
 namespace sapwell {
@@ -29,10 +28,8 @@ std::optional<std::string> messageText(JSCValue* value) {
     return std::string(s ? s.get() : "");
 }
 
-ChartWindow::ChartWindow(Receive receive, bool reportDraw, double releaseAfterS,
-                         Released released)
-    : receive_(std::move(receive)),
-      released_(std::move(released)),
+ChartWindow::ChartWindow(Events events, bool reportDraw, double releaseAfterS)
+    : events_(std::move(events)),
       reportDraw_(reportDraw),
       releaseAfterMs_(static_cast<guint>(std::clamp(releaseAfterS, 0.05, 86400.0) * 1000)),
       window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
@@ -65,13 +62,13 @@ ChartWindow::ChartWindow(Receive receive, bool reportDraw, double releaseAfterS,
 
 ChartWindow::~ChartWindow() {
     cancelRelease();
-    release();
-    gtk_widget_destroy(window_);
+    gtk_widget_destroy(window_);  // the view with it, and so its web process
+    if (content_ != nullptr) g_object_unref(content_);
+    if (context_ != nullptr) g_object_unref(context_);  // and the network process
 }
 
 void ChartWindow::build() {
-    // A context of its own: when it goes, WebKit's network process goes with it, which the
-    // shared default context would keep for the life of the tray. Nothing of the page is stored.
+    // Nothing of the page is stored.
     context_ = webkit_web_context_new_ephemeral();
     content_ = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(content_, channel);
@@ -101,18 +98,6 @@ void ChartWindow::build() {
     gtk_widget_show(GTK_WIDGET(view_));
 }
 
-void ChartWindow::release() {
-    if (view_ == nullptr) return;
-    // Destroying the view ends its web process; the last reference to the context, its network
-    // process.
-    gtk_widget_destroy(GTK_WIDGET(view_));
-    view_ = nullptr;
-    g_object_unref(content_);
-    content_ = nullptr;
-    g_object_unref(context_);
-    context_ = nullptr;
-}
-
 void ChartWindow::cover(bool covered) { gtk_widget_set_visible(cover_, covered); }
 
 void ChartWindow::cancelRelease() {
@@ -126,30 +111,36 @@ void ChartWindow::load(const std::string& html) {
     webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 
+void ChartWindow::place(const WindowPlace& place) {
+    place_ = place;
+    gtk_window_set_default_size(GTK_WINDOW(window_), place.width, place.height);
+}
+
 void ChartWindow::show(const std::string& title) {
     cancelRelease();
     gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
     if (!gtk_widget_get_visible(window_) && place_) {
-        gtk_window_move(GTK_WINDOW(window_), place_->first, place_->second);
+        gtk_window_move(GTK_WINDOW(window_), place_->x, place_->y);
     }
     gtk_window_present(GTK_WINDOW(window_));
 }
 
 void ChartWindow::hide() {
     if (!gtk_widget_get_visible(window_)) return;
-    int x = 0, y = 0;
-    gtk_window_get_position(GTK_WINDOW(window_), &x, &y);
-    place_ = {x, y};
+    WindowPlace place;
+    gtk_window_get_position(GTK_WINDOW(window_), &place.x, &place.y);
+    gtk_window_get_size(GTK_WINDOW(window_), &place.width, &place.height);
+    place_ = place;
     gtk_widget_hide(window_);
     cancelRelease();
     releaseTimer_ = g_timeout_add(releaseAfterMs_, onReleaseDue, this);
+    if (events_.hidden) events_.hidden(place);
 }
 
 gboolean ChartWindow::onReleaseDue(gpointer self) {
     auto* window = static_cast<ChartWindow*>(self);
     window->releaseTimer_ = 0;
-    window->release();
-    if (window->released_) window->released_();
+    if (window->events_.released) window->events_.released();
     return G_SOURCE_REMOVE;
 }
 
@@ -171,7 +162,7 @@ gboolean ChartWindow::onDrawCover(GtkWidget*, cairo_t* cr, gpointer self) {
 void ChartWindow::onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                             gpointer self) {
     if (auto text = messageText(webkit_javascript_result_get_js_value(result)))
-        static_cast<ChartWindow*>(self)->receive_(*text);
+        static_cast<ChartWindow*>(self)->events_.message(*text);
 }
 
 void ChartWindow::onDrawn(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer) {
@@ -220,15 +211,3 @@ gboolean ChartWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
 }
 
 }  // namespace sapwell
-
-extern "C" __attribute__((visibility("default"))) sapwell::ChartView* sapwell_chart_view_new(
-    sapwell::ChartView::Receive receive, bool reportDraw, double releaseAfterS,
-    sapwell::ChartView::Released released) noexcept {
-    try {
-        return new sapwell::ChartWindow(std::move(receive), reportDraw, releaseAfterS,
-                                        std::move(released));
-    } catch (...) {
-        return nullptr;  // the tray goes on without the chart
-    }
-}
-static_assert(std::is_same_v<decltype(sapwell_chart_view_new), sapwell::ChartEntry>);

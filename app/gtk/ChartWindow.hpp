@@ -7,35 +7,39 @@
 #include <optional>
 #include <string>
 
-#include "ChartModule.hpp"
-#include "Shell.hpp"
+#include "ChartFrame.hpp"
 
 namespace sapwell {
 
 // The one chart window: a web view with the page's message channel "sapwell". Closing hides
-// it; it is shown again with its size and place as the user left them. Built as a module of its
-// own (ChartModule.hpp), so WebKit is loaded only once the chart is first opened.
+// it; it is shown again with its size and place as the user left them. It lives in a process of
+// its own, which the chart module runs (ChartModule.hpp), and which ends once the window has
+// been hidden `releaseAfterS`: `released` then runs.
 //
 // The window shows at once in the theme's background colour, a plain cover over the view until
-// the page has loaded, so it never flashes white while WebKit starts. Hidden for
-// `releaseAfterS`, it lets go of its web view, and with it WebKit's web and network processes
-// (a few hundred megabytes); the next opening builds them anew in the same window.
-class ChartWindow final : public ChartView {
+// the page has loaded, so it never flashes white while WebKit starts.
+class ChartWindow final {
 public:
+    struct Events {
+        std::function<void(const std::string& message)> message;  // from the page
+        std::function<void(const WindowPlace&)> hidden;           // where it was left
+        std::function<void()> released;
+    };
     // `reportDraw` (for measurements): also announce on standard error when a loaded page has
     // finished its first drawing.
-    ChartWindow(Receive receive, bool reportDraw, double releaseAfterS, Released released);
-    ~ChartWindow() override;
+    ChartWindow(Events events, bool reportDraw, double releaseAfterS);
+    ~ChartWindow();
     ChartWindow(const ChartWindow&) = delete;
     ChartWindow& operator=(const ChartWindow&) = delete;
 
-    void load(const std::string& html) override;
-    void show(const std::string& title) override;
-    void hide() override;
+    // Where the next showing puts the window, as an earlier one was left.
+    void place(const WindowPlace& place);
+    void load(const std::string& html);
+    void show(const std::string& title);
+    void hide();
 
 private:
     void build();
-    void release();
     void cover(bool covered);
     void cancelRelease();
 
@@ -51,20 +55,19 @@ private:
     static gboolean onDrawCover(GtkWidget*, cairo_t* cr, gpointer self);
     static gboolean onReleaseDue(gpointer self);
 
-    Receive receive_;
-    Released released_;
+    Events events_;
     bool reportDraw_;
     guint releaseAfterMs_;
     GtkWidget* window_;
     GtkWidget* overlay_;
     GtkWidget* cover_;
     GdkRGBA background_;
-    // Absent while released: made again by the next load.
+    // Made by the first load.
     WebKitWebContext* context_ = nullptr;
     WebKitUserContentManager* content_ = nullptr;
     WebKitWebView* view_ = nullptr;
     guint releaseTimer_ = 0;
-    std::optional<std::pair<int, int>> place_;  // where the user left it before hiding
+    std::optional<WindowPlace> place_;  // where the user left it before hiding
 };
 
 // The text of a script message; absent for anything else, which the page never sends.

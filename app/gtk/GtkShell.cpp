@@ -9,7 +9,6 @@
 
 #include "AppController.hpp"
 #include "ChartDump.hpp"
-#include "Decimal.hpp"
 #include "DesktopBus.hpp"
 
 namespace sapwell {
@@ -29,18 +28,6 @@ gboolean fireTimer(gpointer data) {
 }
 
 void dropTimer(gpointer data) { delete static_cast<TimerAction*>(data); }
-
-constexpr double chartReleaseS = 60;
-
-// How long the chart window stays hidden before its web view is let go: 60 s, or
-// SAPWELL_CHART_RELEASE_SECONDS (1 to 86400) for tests that cannot wait a minute.
-double chartReleaseAfter(const Environment& env) {
-    const auto value = env.get("SAPWELL_CHART_RELEASE_SECONDS");
-    if (!value || value->empty()) return chartReleaseS;
-    const auto s = parseFinite(*value);
-    if (!s || !(*s >= 1 && *s <= 86400)) return chartReleaseS;
-    return *s;
-}
 
 // The panel's darkness in a KDE session: KDE's own colour settings, else GTK's dark preference
 // or a dark theme's name; light when nothing says.
@@ -77,10 +64,9 @@ std::string guideFor(const std::string& text) {
 
 }  // namespace
 
-GtkShell::GtkShell(const Environment& env, std::string iconFolder, bool reportDraw)
+GtkShell::GtkShell(const Environment& env, std::string iconFolder)
     : env_(env),
       iconFolder_(std::move(iconFolder)),
-      reportDraw_(reportDraw),
       menu_([this](const MenuEntry& entry) {
           if (controller_) controller_->perform(entry);
       }),
@@ -170,11 +156,9 @@ void GtkShell::cancelTimer(TimerId id) { g_source_remove(static_cast<guint>(id))
 
 void GtkShell::loadChart(const std::string& html) {
     if (!chart_ && !chartUnavailable_) {
-        chart_ = loadChartView(
-            [this](const std::string& message) {
-                if (controller_) controller_->receive(message);
-            },
-            reportDraw_, chartReleaseAfter(env_));
+        chart_ = loadChartView([this](const std::string& message) {
+            if (controller_) controller_->receive(message);
+        });
         chartUnavailable_ = !chart_;
     }
     if (chart_) {

@@ -21,7 +21,7 @@ class AppController;
 class GtkShell final : public Shell {
 public:
     // `iconFolder` holds "sapwell.svg" (may be empty: the indicator then shows its label only).
-    GtkShell(const Environment& env, std::string iconFolder, bool reportDraw);
+    GtkShell(const Environment& env, std::string iconFolder);
     ~GtkShell() override;
 
     // Menu choices, page messages and the host's menu events go to this controller from now on.
@@ -53,7 +53,6 @@ private:
 
     const Environment& env_;
     std::string iconFolder_;
-    bool reportDraw_;
     AppController* controller_ = nullptr;
     TrayMenu menu_;
     AppIndicator* indicator_;

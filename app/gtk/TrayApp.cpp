@@ -59,8 +59,7 @@ public:
     explicit TrayLoop(const Environment& env) : env_(env) {}
 
     std::unique_ptr<Shell> openShell() override {
-        auto shell = std::make_unique<GtkShell>(env_, findIconFolder(),
-                                                env_.get("SAPWELL_REPORT_DRAW").has_value());
+        auto shell = std::make_unique<GtkShell>(env_, findIconFolder());
         shell_ = shell.get();
         return shell;
     }

@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Seam.hpp"
 
@@ -23,5 +24,10 @@ inline constexpr int trayNotStarted = -1;
 // be loaded (not installed, GTK's libraries missing), said in one line on `err`, or the display
 // cannot be opened.
 std::optional<int> runTrayModule(Seam& seam, const std::string& appPath, std::ostream& err);
+
+// The chart window's process (ChartModule.hpp): `fdText` is the value of chartFdVariable. Loads
+// the chart module and runs it; returns the exit status (2 for a descriptor that is none, 1,
+// said in one line on `err`, when the module cannot be loaded).
+int runChartWindow(const Environment& env, std::string_view fdText, std::ostream& err);
 
 }  // namespace sapwell

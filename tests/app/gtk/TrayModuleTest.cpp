@@ -47,7 +47,7 @@ TEST(TrayModule, OnlyTheModuleLoadsTheDesktopLibraries) {
 TEST(TrayModule, ShowsTheProgramItsEntryPointOnly) {
     const std::pair<std::string, std::string> cases[] = {
         {SAPWELL_TRAY_MODULE_FILE, "sapwell_tray_run"},
-        {SAPWELL_CHART_MODULE_FILE, "sapwell_chart_view_new"},
+        {SAPWELL_CHART_MODULE_FILE, "sapwell_chart_run"},
     };
     for (const auto& [file, entry] : cases) {
         std::istringstream symbols(output({"/usr/bin/nm", "-D", "--defined-only", file}));

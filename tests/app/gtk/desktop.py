@@ -215,8 +215,7 @@ def png_size(path):
     return int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")
 
 
-def descendants(pid):
-    """Every process the program started and that still runs (WebKit's, for one)."""
+def _children_by_parent():
     children = {}
     for entry in filter(str.isdigit, os.listdir("/proc")):
         try:
@@ -225,12 +224,30 @@ def descendants(pid):
         except (OSError, ValueError):
             continue
         children.setdefault(ppid, []).append(int(entry))
-    out, todo = [], list(children.get(pid, []))
+    return children
+
+
+def children(pid):
+    return _children_by_parent().get(pid, [])
+
+
+def descendants(pid):
+    """Every process the program started and that still runs (its chart window's, for one)."""
+    by_parent = _children_by_parent()
+    out, todo = [], list(by_parent.get(pid, []))
     while todo:
         p = todo.pop()
         out.append(p)
-        todo += children.get(p, [])
+        todo += by_parent.get(p, [])
     return out
+
+
+def process_name(pid):
+    try:
+        with open("/proc/%d/comm" % pid) as f:
+            return f.read().strip()
+    except OSError:
+        return None
 
 
 def layout_entries(layout):
