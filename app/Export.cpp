@@ -277,8 +277,9 @@ void writePrometheus(std::ostream& out, const History& history, std::int64_t now
     }
     Family newest("sapwell_newest_minute_timestamp_seconds",
                   "Start of the newest stored minute, in seconds since 1970; shows a stale history.");
-    if (!history.buckets().empty()) {
-        newest.add(std::nullopt, std::nullopt, static_cast<double>(history.buckets().back().minute));
+    // Minutes ahead of the clock would hide a history that stopped growing.
+    if (const auto past = history.past(); !past.empty()) {
+        newest.add(std::nullopt, std::nullopt, static_cast<double>(past.back().minute));
     }
     std::string text;
     for (const Family* family : {&apps, &awake, &drainJ, &drainS, &newest}) family->appendTo(text);

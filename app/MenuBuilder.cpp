@@ -159,7 +159,7 @@ std::optional<std::string> onBatteryLine(const History& history, const BatteryNo
     const auto run = batteryRun(history);
     if (!run || !run->startPct) return std::nullopt;
     std::optional<double> level = battery.levelPct;
-    if (!level && !history.buckets().empty()) level = history.buckets().back().batPct;
+    if (const auto past = history.past(); !level && !past.empty()) level = past.back().batPct;
     if (!level) return std::nullopt;
     return fillIn(t(lang, S::onBatteryFor),
                   {{"{t}", duration(static_cast<double>(now - run->since), lang)},
@@ -204,7 +204,7 @@ MenuEntries buildMenu(const History& history, const Units& units, const BundleMa
     const Units drain = drainUnits(units);
     const double idleMW = !onBattery     ? 0
                           : battery.idle ? battery.idle->of(history).mW
-                                         : idlePower(history.buckets()).mW;
+                                         : idlePower(history.past()).mW;
     const auto shareOf = [&](std::int64_t minutes) -> std::optional<BatteryShare> {
         if (!onBattery) return std::nullopt;
         BatteryShare share = shareWindow(history, now, minutes, idleMW);

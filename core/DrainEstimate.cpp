@@ -323,7 +323,7 @@ BatteryShare shareWindow(const History& history, std::int64_t now, std::int64_t 
 
 const IdlePower& IdlePowerCache::of(const History& history) {
     if (fittedAt_ != history.closedCount()) {
-        idle_ = idlePower(history.buckets());
+        idle_ = idlePower(history.past());
         fittedAt_ = history.closedCount();
     }
     return idle_;
