@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+#include "RetryOnInterrupt.hpp"
+
 namespace sapwell {
 
 FrameChannel::FrameChannel(int fd, Received received, Closed closed)
@@ -40,7 +42,7 @@ void FrameChannel::send(char kind, std::string_view body) {
 void FrameChannel::flush() {
     while (sent_ < out_.size()) {
         pollfd p{fd_, POLLOUT, 0};
-        if (poll(&p, 1, -1) < 0 && errno != EINTR) return;
+        if (retryOnInterrupt([&] { return poll(&p, 1, -1); }) < 0) return;
         if (!writeSome()) return;
     }
 }
@@ -49,12 +51,12 @@ void FrameChannel::flush() {
 // reading side learns of the end.
 bool FrameChannel::writeSome() {
     while (sent_ < out_.size()) {
-        const ssize_t n = ::send(fd_, out_.data() + sent_, out_.size() - sent_, MSG_NOSIGNAL);
+        const ssize_t n = retryOnInterrupt(
+            [&] { return ::send(fd_, out_.data() + sent_, out_.size() - sent_, MSG_NOSIGNAL); });
         if (n > 0) {
             sent_ += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
         out_ = std::string();
         sent_ = 0;
@@ -77,13 +79,11 @@ gboolean FrameChannel::onReadable(gint fd, GIOCondition, gpointer self) {
     auto* channel = static_cast<FrameChannel*>(self);
     char buffer[65536];
     for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
+        const ssize_t n = retryOnInterrupt([&] { return read(fd, buffer, sizeof buffer); });
         if (n > 0) {
             channel->reader_.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
             while (auto frame = channel->reader_.next()) channel->received_(std::move(*frame));
             if (!channel->reader_.broken()) continue;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             return G_SOURCE_CONTINUE;
         }
