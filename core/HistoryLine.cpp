@@ -109,13 +109,18 @@ std::optional<SleepRecord> parseSleepLine(std::string_view line) {
     SleepRecord sleep;
     const auto minute = parseWhole<std::int64_t>(fields[0]);
     const auto seconds = parseFinite(fields[2]);
-    if (!minute || !seconds || *seconds < 0) return std::nullopt;
+    // A sleep longer than a year or a level off the gauge is a damaged line, not a sleep.
+    constexpr double longestSleepS = 366.0 * 86400;
+    if (!minute || *minute < 0 || *minute > latestMinute || !seconds || *seconds < 0 || *seconds > longestSleepS)
+        return std::nullopt;
     sleep.minute = *minute;
     sleep.seconds = *seconds;
     const std::size_t colon = fields[4].find(':');
     if (colon == std::string_view::npos) return std::nullopt;
     const auto before = parseLevel(fields[4].substr(0, colon)), after = parseLevel(fields[4].substr(colon + 1));
     if (!before || !after) return std::nullopt;
+    for (const auto& level : {*before, *after})
+        if (level && !(*level >= 0 && *level <= 100)) return std::nullopt;
     sleep.pctBefore = *before;
     sleep.pctAfter = *after;
     return sleep;

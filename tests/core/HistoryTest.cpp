@@ -93,7 +93,9 @@ TEST(HistoryLine, SleepLines) {
     EXPECT_EQ(parseSleepLine("1733400000\tsleep\t90.0\t\t50.0:-\tlater"), unknown);
     EXPECT_EQ(parseSleepLine("60\tsleep\t1\tx\t-:-"), (SleepRecord{60, 1, {}, {}}));
     for (const char* bad : {"60\tsleep\t1\t\t50", "60\tsleep\t1\t", "60\tenergy_mj\t1\t\t1:1", "60\tsleep\t-1\t\t1:1",
-                            "60\tsleep\tnan\t\t1:1", "x\tsleep\t1\t\t1:1", "60\tsleep\t1\t\tfull:1"})
+                            "60\tsleep\tnan\t\t1:1", "x\tsleep\t1\t\t1:1", "60\tsleep\t1\t\tfull:1",
+                            "60\tsleep\t1e308\t\t1:1", "9223372036854775807\tsleep\t1\t\t1:1", "-60\tsleep\t1\t\t1:1",
+                            "60\tsleep\t1\t\t500:1", "60\tsleep\t1\t\t1:-3"})
         EXPECT_FALSE(parseSleepLine(bad)) << bad;
     EXPECT_FALSE(parseLine("60\tsleep\t1\t\t1:1"));  // nor is it a minute
 }
