@@ -1,5 +1,8 @@
-// One sampling pass over the live process table against the floor of the same work done by a
-// bare loop: list /proc and read each process's CPU clock, nothing else.
+// One sampling pass over the live process table against the floor of the same reads done by a
+// bare loop: list /proc, read each process's CPU clock and the CPU counter (cpu.stat, kept open)
+// of each control group that holds a process, nothing else. A pass must read all of these: the
+// group counters are what catch the work of processes that came and went between two passes.
+// The floor without the group counters is measured too, to show what they cost.
 //
 // Where the cgroup2 hierarchy is writable, the table first gets a desktop's worth of control
 // groups (40, two idle processes in each, as systemd places applications and services), so the
@@ -8,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -22,10 +26,12 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "AppUnit.hpp"
 #include "Cgroup.hpp"
 #include "LinuxClocks.hpp"
 #include "LinuxProcessTable.hpp"
@@ -95,8 +101,57 @@ private:
 
 Desktop* desktop = nullptr;
 
-void floorPass(benchmark::State& state) {
+// The cpu.stat files of the control groups the live processes are in, the root apart (as a pass
+// reads them), opened once.
+class GroupFiles {
+public:
+    GroupFiles() {
+        std::ifstream in("/proc/self/mountinfo");
+        std::ostringstream text;
+        text << in.rdbuf();
+        const auto mount = sapwell::platform::cgroup2Mount(text.str());
+        if (!mount) return;
+        std::set<std::string> folders;
+        DIR* dir = ::opendir("/proc");
+        if (dir == nullptr) return;
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+            std::ifstream file(std::string("/proc/").append(entry->d_name).append("/cgroup"));
+            std::ostringstream cgroup;
+            cgroup << file.rdbuf();
+            if (const auto path = sapwell::platform::unifiedCgroupPath(cgroup.str()))
+                if (const auto folder = sapwell::platform::cgroupFolder(*mount, *path))
+                    folders.insert(*folder);
+        }
+        ::closedir(dir);
+        for (const std::string& folder : folders)
+            if (const int fd = ::open((folder + "/cpu.stat").c_str(), O_RDONLY | O_CLOEXEC); fd >= 0)
+                fds_.push_back(fd);
+    }
+    ~GroupFiles() {
+        for (const int fd : fds_) ::close(fd);
+    }
+    GroupFiles(const GroupFiles&) = delete;
+    GroupFiles& operator=(const GroupFiles&) = delete;
+
+    // Reads every file from its start; the number of bytes read in all.
+    std::size_t read() const {
+        char buf[2048];
+        std::size_t bytes = 0;
+        for (const int fd : fds_)
+            if (const ssize_t n = ::pread(fd, buf, sizeof buf, 0); n > 0)
+                bytes += static_cast<std::size_t>(n);
+        return bytes;
+    }
+    std::size_t size() const { return fds_.size(); }
+
+private:
+    std::vector<int> fds_;
+};
+
+void floorPass(benchmark::State& state, bool withGroups) {
     std::size_t processes = 0;
+    const GroupFiles groups;
     for (auto _ : state) {
         std::uint64_t sum = 0;
         processes = 0;
@@ -119,9 +174,19 @@ void floorPass(benchmark::State& state) {
             }
         }
         ::closedir(dir);
+        if (withGroups) sum += groups.read();
         benchmark::DoNotOptimize(sum);
     }
     state.counters["processes"] = static_cast<double>(processes);
+    state.counters["groups"] = withGroups ? static_cast<double>(groups.size()) : 0;
+}
+
+void floorPass(benchmark::State& state) {
+    floorPass(state, true);
+}
+
+void listingFloorPass(benchmark::State& state) {
+    floorPass(state, false);
 }
 
 void samplePass(benchmark::State& state) {
@@ -159,6 +224,7 @@ void samplePassWithBirths(benchmark::State& state) {
 }
 
 BENCHMARK(floorPass)->Unit(benchmark::kMicrosecond)->Repetitions(10);
+BENCHMARK(listingFloorPass)->Unit(benchmark::kMicrosecond)->Repetitions(10);
 BENCHMARK(samplePass)->Unit(benchmark::kMicrosecond)->Repetitions(10);
 BENCHMARK(samplePassWithBirths)->Unit(benchmark::kMicrosecond)->Repetitions(10)->Iterations(200);
 
@@ -169,6 +235,7 @@ public:
         double us = std::numeric_limits<double>::infinity();     // wall time
         double cpuUs = std::numeric_limits<double>::infinity();  // this process's CPU time
         double processes = 0;
+        double groups = 0;
     };
     std::map<std::string, Best> best;
 
@@ -182,6 +249,8 @@ public:
                 b.us = us;
                 if (auto it = run.counters.find("processes"); it != run.counters.end())
                     b.processes = it->second.value;
+                if (auto it = run.counters.find("groups"); it != run.counters.end())
+                    b.groups = it->second.value;
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -209,6 +278,12 @@ int main(int argc, char** argv) {
         const double procs = std::max(1.0, pass->second.processes);
         std::printf("\nsample() pass: %.1f us, floor: %.1f us, ratio %.2fx (target <= 1.30x)\n",
                     pass->second.us, floor->second.us, pass->second.us / floor->second.us);
+        std::printf("the floor reads %.0f group counters", floor->second.groups);
+        if (const auto listing = reporter.best.find("listingFloorPass");
+            listing != reporter.best.end() && listing->second.us > 0)
+            std::printf("; without them: %.1f us, ratio %.2fx", listing->second.us,
+                        pass->second.us / listing->second.us);
+        std::printf("\n");
         std::printf("CPU time only: %.1f us vs %.1f us, ratio %.2fx\n", pass->second.cpuUs,
                     floor->second.cpuUs, pass->second.cpuUs / floor->second.cpuUs);
         std::printf("per process: %.2f us (sample) vs %.2f us (floor) over %.0f processes\n",

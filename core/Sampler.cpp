@@ -49,6 +49,25 @@ const Sampler::Reading* Sampler::previous(Pid pid) const {
     return it != prev_.end() && it->pid == pid ? &*it : nullptr;
 }
 
+const Sampler::Reading* Sampler::seekPrevious(Pid pid, std::size_t& from) const {
+    // Pids listed out of order start the search over; in order, the pid is at `from` or a few
+    // readings beyond (processes that ended since), and a binary search covers the rest.
+    constexpr int steps = 4;
+    std::size_t i = from > 0 && prev_[from - 1].pid >= pid ? 0 : from;
+    for (int step = 0; i < prev_.size() && prev_[i].pid < pid; ++i) {
+        if (++step > steps) {
+            i = static_cast<std::size_t>(
+                std::lower_bound(prev_.begin() + static_cast<std::ptrdiff_t>(i), prev_.end(), pid,
+                                 [](const Reading& r, Pid p) { return r.pid < p; }) -
+                prev_.begin());
+            break;
+        }
+    }
+    const bool found = i < prev_.size() && prev_[i].pid == pid;
+    from = found ? i + 1 : i;
+    return found ? &prev_[i] : nullptr;
+}
+
 void Sampler::addAmount(NamedAmounts& deltas, const std::string& name, std::uint64_t amount) {
     const auto [slot, added] = appSlots_.try_emplace(name, deltas.size());
     if (added)
@@ -79,6 +98,8 @@ Sample Sampler::sample() {
     // Group counters measure CPU time only.
     ProcessGroups* const groups = energy ? nullptr : processes_.groups();
     for (Group& group : groups_) group.countedNS = 0, group.members = false;
+    std::size_t cursor = 0;  // in prev_, just past the previous pid's reading
+    bool ascending = true;   // the readings are in strictly ascending order, no pid repeated
 
     for (const Pid pid : pids) {
         Counters current;
@@ -92,7 +113,7 @@ Sample Sampler::sample() {
             current.cpuNS = *ns;
         }
         const std::uint64_t now = energy ? current.energyNJ : current.cpuNS;
-        const Reading* before = previous(pid);
+        const Reading* before = previous(pid, cursor);
         const std::uint64_t then =
             before ? (energy ? before->counters.energyNJ : before->counters.cpuNS) : 0;
 
@@ -138,6 +159,7 @@ Sample Sampler::sample() {
             }
             g->members = true;
         }
+        if (!next_.empty() && next_.back().pid >= pid) ascending = false;
         next_.push_back(reading);
     }
 
@@ -146,9 +168,9 @@ Sample Sampler::sample() {
     // /proc lists in ascending order already; other tables may not, or may repeat a pid
     // (the last reading of a repeated pid wins).
     const auto byPid = [](const Reading& a, const Reading& b) { return a.pid < b.pid; };
-    if (!std::is_sorted(next_.begin(), next_.end(), byPid))
-        std::stable_sort(next_.begin(), next_.end(), byPid);
-    if (std::adjacent_find(next_.begin(), next_.end(), [](const Reading& a, const Reading& b) {
+    if (!ascending) std::stable_sort(next_.begin(), next_.end(), byPid);
+    if (!ascending &&
+        std::adjacent_find(next_.begin(), next_.end(), [](const Reading& a, const Reading& b) {
             return a.pid == b.pid;
         }) != next_.end()) {
         std::vector<Reading> unique;
@@ -207,7 +229,8 @@ void Sampler::settleGroups(ProcessGroups& groups, bool usable, Sample& out) {
         }
         // Resolved while a member is still there to tell, so the group keeps an owner after its
         // last member is gone.
-        if (g.members) groupOwner(groups, g);
+        if (g.members && (!g.ownerAsked || (!g.owner && g.oldest != g.namedAfter)))
+            groupOwner(groups, g);
         const std::optional<std::uint64_t> usage = groups.groupCPUTimeNS(g.key);
         if (!usage) {
             if (!g.members) {

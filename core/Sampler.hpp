@@ -81,6 +81,13 @@ private:
     const std::string& nameOf(Pid pid);
     void forgetName(Pid pid);
     const Reading* previous(Pid pid) const;
+    // The same, for pids looked up in turn: `from` is where the search starts, and is left just
+    // past where it ended. Inline for the usual case of the very next reading.
+    const Reading* previous(Pid pid, std::size_t& from) const {
+        if (from < prev_.size() && prev_[from].pid == pid) return &prev_[from++];
+        return seekPrevious(pid, from);
+    }
+    const Reading* seekPrevious(Pid pid, std::size_t& from) const;
     std::uint32_t groupOf(ProcessGroups& groups, Pid pid);
     void groupOwner(ProcessGroups& groups, Group& group);
     void settleGroups(ProcessGroups& groups, bool usable, Sample& out);

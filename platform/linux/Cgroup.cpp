@@ -81,18 +81,21 @@ std::optional<std::string> cgroupFolder(const Cgroup2Mount& mount, std::string_v
 }
 
 std::optional<std::uint64_t> cpuStatUsageNS(std::string_view cpuStat) {
+    // The kernel writes it as the first line; any line may hold it.
     constexpr std::string_view key = "usage_usec ";
-    while (!cpuStat.empty()) {
-        const std::string_view line = nextLine(cpuStat);
-        if (!line.starts_with(key)) continue;
-        const std::string_view digits = line.substr(key.size());
-        std::uint64_t usec = 0;
-        const auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), usec);
-        if (ec != std::errc{} || p != digits.data() + digits.size()) return std::nullopt;
-        constexpr std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
-        return usec > max / 1000 ? max : usec * 1000;
+    std::size_t at = 0;
+    if (!cpuStat.starts_with(key)) {
+        at = cpuStat.find("\nusage_usec ");
+        if (at == std::string_view::npos) return std::nullopt;
+        ++at;
     }
-    return std::nullopt;
+    const char* digits = cpuStat.data() + at + key.size();
+    const char* end = cpuStat.data() + cpuStat.size();
+    std::uint64_t usec = 0;
+    const auto [p, ec] = std::from_chars(digits, end, usec);
+    if (ec != std::errc{} || (p != end && *p != '\n')) return std::nullopt;
+    constexpr std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
+    return usec > max / 1000 ? max : usec * 1000;
 }
 
 }  // namespace sapwell::platform

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string_view>
 
 #include "RetryOnInterrupt.hpp"
@@ -25,8 +26,12 @@ CgroupCounters::~CgroupCounters() {
 
 std::optional<std::uint64_t> CgroupCounters::usageNS(const std::string& group) {
     char buf[2048];
-    auto it = files_.find(group);
-    if (it == files_.end()) {
+    Entry* entry = nullptr;
+    if (next_ < order_.size() && order_[next_]->first == group) {
+        entry = order_[next_++];
+    } else if (const auto it = files_.find(group); it != files_.end()) {
+        entry = &*it;
+    } else {
         const auto folder = cgroupFolder(mount_, group);
         if (!folder) return std::nullopt;
         const std::string path = *folder + "/cpu.stat";
@@ -37,24 +42,40 @@ std::optional<std::uint64_t> CgroupCounters::usageNS(const std::string& group) {
             ::close(fd);
             return usage;
         }
-        it = files_.emplace(group, File{fd, pass_}).first;
+        entry = &*files_.emplace(group, File{fd, pass_}).first;
     }
-    it->second.lastRead = pass_;
-    const auto usage = cpuStatUsageNS(readFrom(it->second.fd, buf, sizeof buf));
+    entry->second.lastRead = pass_;
+    const auto usage = cpuStatUsageNS(readFrom(entry->second.fd, buf, sizeof buf));
     if (!usage) {  // removed groups read as errors; a group made again later is opened afresh
-        ::close(it->second.fd);
-        files_.erase(it);
+        ::close(entry->second.fd);
+        forgetOrder();
+        files_.erase(group);
+        return usage;
     }
+    reading_.push_back(entry);
     return usage;
 }
 
 void CgroupCounters::nextPass() {
     ++pass_;
-    std::erase_if(files_, [this](const auto& entry) {
-        if (pass_ - entry.second.lastRead <= idlePasses) return false;
-        ::close(entry.second.fd);
-        return true;
-    });
+    const auto idle = [this](const Entry& entry) { return pass_ - entry.second.lastRead > idlePasses; };
+    if (std::any_of(files_.begin(), files_.end(), idle)) {
+        forgetOrder();
+        std::erase_if(files_, [&](const Entry& entry) {
+            if (!idle(entry)) return false;
+            ::close(entry.second.fd);
+            return true;
+        });
+    }
+    order_.swap(reading_);
+    reading_.clear();
+    next_ = 0;
+}
+
+void CgroupCounters::forgetOrder() {
+    order_.clear();
+    reading_.clear();
+    next_ = 0;
 }
 
 }  // namespace sapwell::platform

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "Cgroup.hpp"
 
@@ -35,9 +37,19 @@ private:
         std::uint64_t lastRead;
     };
 
+    using Entry = std::pair<const std::string, File>;
+
+    // Forgets the order of reads, before an entry it may point to is erased.
+    void forgetOrder();
+
     Cgroup2Mount mount_;
     std::unordered_map<std::string, File> files_;
     std::uint64_t pass_ = 0;
+    // Every pass reads the same groups in the same order, so each name is first compared with the
+    // group read at that point of the previous pass, which spares hashing it.
+    std::vector<Entry*> order_;    // the previous pass's reads
+    std::vector<Entry*> reading_;  // this pass's reads so far
+    std::size_t next_ = 0;         // the place in order_ of the next read
 };
 
 }  // namespace sapwell::platform

@@ -117,6 +117,28 @@ TEST(LinuxProcessTable, GroupsFromTheUnifiedHierarchyAndAgesFromStat) {
     EXPECT_EQ(LinuxProcessTable(v1 / "proc").groups(), nullptr);
 }
 
+// Group files stay open from pass to pass and are matched against the previous pass's order of
+// reads first: a pass that reads them in another order, fewer of them or one twice must still get
+// each group's own counter as it is now.
+TEST(LinuxProcessTable, GroupCountersFollowTheirFilesWhateverTheOrderOfReads) {
+    sapwell::testing::TempDir t;
+    t.write("proc/self/mountinfo", "40 30 0:37 / " + (t / "cg").string() + " rw - cgroup2 cgroup2 rw\n");
+    LinuxProcessTable table(t / "proc");
+    ProcessGroups* groups = table.groups();
+    ASSERT_NE(groups, nullptr);
+    const std::vector<std::vector<std::string>> passes = {
+        {"/a.scope", "/b.scope", "/c.scope"}, {"/a.scope", "/c.scope", "/b.scope"}, {"/c.scope"},
+        {"/b.scope", "/b.scope", "/a.scope"}, {"/a.scope", "/b.scope", "/c.scope"}};
+    for (std::size_t pass = 0; pass < passes.size(); ++pass) {
+        table.listPIDs();
+        for (const std::string& group : passes[pass]) {
+            const std::uint64_t usec = 10 * pass + static_cast<std::uint64_t>(group[1] - 'a');
+            t.write("cg" + group + "/cpu.stat", "usage_usec " + std::to_string(usec) + "\n");
+            EXPECT_EQ(groups->groupCPUTimeNS(group), usec * 1000) << "pass " << pass << " " << group;
+        }
+    }
+}
+
 TEST(LinuxProcessTableLive, BusyChildAppearsGrowsAndDisappears) {
     sapwell::testing::ForkedChild busy([] { for (volatile unsigned long spin = 0;;) spin = spin + 1; });
     const pid_t child = busy.pid();
