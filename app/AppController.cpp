@@ -50,7 +50,8 @@ AppController::AppController(Seam& seam, Shell& shell, AppOptions options)
         writeFault_ = f;
     sayFault();
     if (!history_->readWhole() && options_.err) {
-        const std::string limit = std::to_string(FileBytes::defaultLimit >> 20);
+        std::string limit;
+        appendInt(limit, FileBytes::defaultLimit >> 20);
         *options_.err << "Sapwell: " << fillIn(t(units_.lang, S::historyTooLarge), {{"{n}", limit}}) << " ("
                       << history_->path().string() << ")\n";
     }
@@ -103,6 +104,8 @@ void AppController::tick() {
     history_->setBattery(battery.pct, battery.state);
     units_.chargeState = battery.state;
 
+    // At every tick, not only before a flush: a lock file removed behind this instance's back is
+    // taken again within one interval, so a second start in between is refused. An lstat a tick.
     renewLock();
     // A wall clock set back would otherwise hold off every flush until it caught up again.
     if (t - lastFlush_ >= flushCadenceS || t < lastFlush_) {
@@ -128,8 +131,10 @@ bool AppController::terminate() {
     // writes the history: it counts them from its own start.
     const std::size_t left = history_->unwritten();
     if (left > 0 && options_.err) {
+        std::string count;
+        appendInt(count, left);
         *options_.err << "Sapwell: " << notSavedText(historyFault(), units_.lang) << "; "
-                      << fillIn(t(units_.lang, S::minutesNotSaved), {{"{n}", std::to_string(left)}}) << " ("
+                      << fillIn(t(units_.lang, S::minutesNotSaved), {{"{n}", count}}) << " ("
                       << history_->path().string() << ")\n";
     }
     written_ = left == 0 || lockFault_ == FileFault::otherInstance;
